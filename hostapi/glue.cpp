@@ -1,0 +1,1 @@
+// The host call glue: ITCallApplication and the Player wrappers.

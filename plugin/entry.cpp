@@ -1,0 +1,1 @@
+// The entry point and the registration.

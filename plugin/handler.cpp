@@ -1,0 +1,1 @@
+// The handler: instance life, dispatch, track and stream information.

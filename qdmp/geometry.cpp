@@ -1,0 +1,1 @@
+// Rectangle and point helpers, and the library state.
