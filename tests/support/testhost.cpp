@@ -1,6 +1,7 @@
 #include "testhost.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,25 +61,35 @@ TestHost::TestHost(std::string bundleDir) : bundleDir_(std::move(bundleDir)) {
     dlclose(library_);
     throw std::runtime_error("the bundle does not export iTunesPluginMainMachO");
   }
+  liveHosts().insert(this);
 }
 
 TestHost::~TestHost() {
   if (refCon_ && handler_) handler_(kPluginCleanupMessage, nullptr, refCon_);
   if (registered_) entry_(kPluginCleanupMessage, nullptr, nullptr);
+  liveHosts().erase(this);
   dlclose(library_);
 }
 
 void* TestHost::symbol(const char* name) const { return dlsym(library_, name); }
 
 OSStatus TestHost::HostCallback(void* cookie, OSType selector, HostCallBlock* block) {
-  // Every cookie the plug-in was given is a TestHost; one that is not would crash here, which
-  // is the right outcome for a plug-in that passes the wrong cookie.
+  // The cookie must be one that a live host handed out; anything else means the plug-in lost
+  // or changed it, which fails the running test instead of being dereferenced.
+  if (!liveHosts().contains(static_cast<TestHost*>(cookie))) {
+    ADD_FAILURE() << "host callback " << fourCC(selector) << " with an unknown cookie " << cookie;
+    return paramErr;
+  }
   return static_cast<TestHost*>(cookie)->answer(selector, block);
+}
+
+std::set<TestHost*>& TestHost::liveHosts() {
+  static std::set<TestHost*> hosts;
+  return hosts;
 }
 
 OSStatus TestHost::answer(OSType selector, HostCallBlock* block) {
   HostCall call;
-  call.cookie = this;
   call.selector = selector;
   call.address = block;
   if (block) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,7 +26,6 @@ namespace lumetra::test {
 
 // One call of the host callback, as it arrived.
 struct HostCall {
-  void* cookie = nullptr;
   OSType selector = 0;
   // The sizeof(HostCallBlock) bytes of the block when the callback was entered (before the
   // host wrote anything into it); empty if the block address was null.
@@ -108,6 +108,7 @@ class TestHost {
 
  private:
   OSStatus answer(OSType selector, HostCallBlock* block);
+  static std::set<TestHost*>& liveHosts();
 
   std::string bundleDir_;
   std::string executablePath_;
