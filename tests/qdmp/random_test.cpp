@@ -27,7 +27,7 @@ using lumetra::ref::OwnedTable;
 using lumetra::ref::Table;
 using lumetra::test::GuardedPixMap;
 
-// splitmix64: small, fully specified, the same on every build.
+// splitmix64: small, and the same sequence on every build.
 class Rng {
  public:
   explicit Rng(uint64_t seed) : state_(seed) {}
