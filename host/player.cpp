@@ -67,10 +67,10 @@ int runCapture(const LiveOptions& options) {
   auto chosen = chooseCaptureDevice(captureDeviceNames(), defaultOutputName(), options.device);
   if (!chosen) throw HostError(chosen.error().message);
   Session session = startVisual(options);
-  SdlSoundInput in(*chosen);
+  const auto in = openCaptureDevice(*chosen);
   const std::string name = chosen->empty() ? std::string("the default capture device") : *chosen;
   std::fprintf(stderr, "lumetra: listening to %s\n", name.c_str());
-  CaptureTransport capture(in, name);
+  CaptureTransport capture(*in, name);
   return runLive(options, capture, session, "Lumetra: " + name, true);
 }
 

@@ -167,6 +167,8 @@ void SdlSoundInput::setPaused(bool paused) {
   if (!paused) SDL_ClearQueuedAudio(device_.id());
 }
 
+std::unique_ptr<SoundInput> openCaptureDevice(const std::string& name) { return std::make_unique<SdlSoundInput>(name); }
+
 // ---- The alert sound ---------------------------------------------------------------------
 
 void Beeper::beep() {
