@@ -10,8 +10,6 @@
 //
 // A caller may rely on: nothing outside the map is stored; an outline stores each of its
 // pixels once; a worker on a map of another depth draws nothing.
-#include <algorithm>
-
 #include "qdmp_p.h"
 
 namespace {
@@ -21,9 +19,9 @@ bool Inside(const Rect& b, SInt32 h, SInt32 v) { return h >= b.left && h < b.rig
 // Outline. Each point goes through the pixel-access worker of the depth, as the outline always
 // has; points off the map are dropped here first, so that a huge circle around a small map
 // costs a walk of additions and comparisons, not hundreds of thousands of calls.
-template <typename Pixel, void (*kSetPixel)(PixMapHandle, SInt16, SInt16, Pixel), int kDepth>
+template <typename Pixel, void (*kSetPixel)(PixMapHandle, SInt16, SInt16, Pixel)>
 void DrawCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value) {
-  if (!pm || !*pm || (*pm)->pixelSize != kDepth) return;
+  if (!MapOfDepth<Pixel>(pm)) return;
   const Rect b = (*pm)->bounds;
   auto plot = [&](SInt32 ph, SInt32 pv) {
     if (Inside(b, ph, pv)) kSetPixel(pm, static_cast<SInt16>(ph), static_cast<SInt16>(pv), value);
@@ -54,9 +52,9 @@ void DrawCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value)
 
 // Disc. Each row is a scan from h - w to h + w - 1 (one pixel narrower on the right, as the
 // scans end before their larger end) for the largest half-width w the walk reaches on it.
-template <typename Pixel, void (*kDrawScan)(PixMapHandle, SInt16, SInt16, SInt16, Pixel), int kDepth>
+template <typename Pixel, void (*kDrawScan)(PixMapHandle, SInt16, SInt16, SInt16, Pixel)>
 void FillCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value) {
-  if (!pm || !*pm || (*pm)->pixelSize != kDepth) return;
+  if (!MapOfDepth<Pixel>(pm)) return;
   const Rect b = (*pm)->bounds;
   // Rows off the map are dropped whole and columns cut to it here, in 32 bits, so the scan
   // only ever sees coordinates inside the map.
@@ -93,15 +91,15 @@ void FillCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value)
 extern "C" {
 
 void QDMP_Draw_Circle8(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt8 value) {
-  DrawCircle<UInt8, QDMP_Set_Pixel8, 8>(pm, h, v, radius, value);
+  DrawCircle<UInt8, QDMP_Set_Pixel8>(pm, h, v, radius, value);
 }
 
 void QDMP_Draw_Circle16(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt16 value) {
-  DrawCircle<UInt16, QDMP_Set_Pixel16, 16>(pm, h, v, radius, value);
+  DrawCircle<UInt16, QDMP_Set_Pixel16>(pm, h, v, radius, value);
 }
 
 void QDMP_Draw_Circle32(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt32 value) {
-  DrawCircle<UInt32, QDMP_Set_Pixel32, 32>(pm, h, v, radius, value);
+  DrawCircle<UInt32, QDMP_Set_Pixel32>(pm, h, v, radius, value);
 }
 
 void QDMP_Draw_Circle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, const RGBColor* color) {
@@ -131,15 +129,15 @@ void QDMP_Draw_CircleP32(PixMapHandle pm, Point center, UInt16 radius, UInt32 va
 }
 
 void QDMP_Fill_Circle8(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt8 value) {
-  FillCircle<UInt8, Draw_Scan8, 8>(pm, h, v, radius, value);
+  FillCircle<UInt8, Draw_Scan8>(pm, h, v, radius, value);
 }
 
 void QDMP_Fill_Circle16(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt16 value) {
-  FillCircle<UInt16, Draw_Scan16, 16>(pm, h, v, radius, value);
+  FillCircle<UInt16, Draw_Scan16>(pm, h, v, radius, value);
 }
 
 void QDMP_Fill_Circle32(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, UInt32 value) {
-  FillCircle<UInt32, Draw_Scan32, 32>(pm, h, v, radius, value);
+  FillCircle<UInt32, Draw_Scan32>(pm, h, v, radius, value);
 }
 
 void QDMP_Fill_Circle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, const RGBColor* color) {

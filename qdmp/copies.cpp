@@ -13,22 +13,20 @@
 //   after the other, so a rectangle copied onto itself a row lower repeats its first row.
 // - A worker on maps that are not both of its depth (32 for the compositing ones) copies
 //   nothing.
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-
-#include "qdmp.h"
+#include "qdmp_p.h"
 
 namespace {
 
-UInt8* PixelAddress(PixMapHandle pm, SInt32 h, SInt32 v, int bytesPerPixel) {
-  const Rect& b = (*pm)->bounds;
-  return reinterpret_cast<UInt8*>(GetPixBaseAddr(pm)) + static_cast<ptrdiff_t>(GetPixRowBytes(pm)) * (v - b.top) +
-         static_cast<ptrdiff_t>(h - b.left) * bytesPerPixel;
+// The address of the pixel at (h, v), which the caller has found inside the map.
+template <typename Pixel>
+UInt8* AddressOf(PixMapHandle pm, SInt32 h, SInt32 v) {
+  return PixelAddress<Pixel>(GetPixBaseAddr(pm), GetPixRowBytes(pm), (*pm)->bounds, h, v);
 }
 
-bool BothOfDepth(PixMapHandle src, PixMapHandle dst, int depth) {
-  return (*src)->pixelSize == depth && (*dst)->pixelSize == depth;
+// Both handles and master pointers are set and both maps have the depth of Pixel.
+template <typename Pixel>
+bool BothOfDepth(PixMapHandle src, PixMapHandle dst) {
+  return MapOfDepth<Pixel>(src) && MapOfDepth<Pixel>(dst);
 }
 
 // A run of columns on each side, matched pixel for pixel: source column srcStart + i goes to
@@ -81,30 +79,24 @@ UInt32 Composite(UInt32 s, UInt32 d) {
   return out;
 }
 
-UInt32 LoadWord(const UInt8* p) {
-  UInt32 x;
-  std::memcpy(&x, p, sizeof x);
-  return x;
+void CompositePixel(const UInt8* from, UInt8* to) {
+  StorePixel<UInt32>(to, Composite(LoadPixel<UInt32>(from), LoadPixel<UInt32>(to)));
 }
-
-void StoreWord(UInt8* p, UInt32 x) { std::memcpy(p, &x, sizeof x); }
 
 // Composites count pixels from `from` onto `to`, memmove-like: when the destination lies above
 // the source in memory the pixels are taken right to left, so that no source pixel is read
 // after it has been written.
 void CompositeRow(const UInt8* from, UInt8* to, SInt32 count) {
   if (reinterpret_cast<uintptr_t>(to) > reinterpret_cast<uintptr_t>(from)) {
-    for (SInt32 i = count - 1; i >= 0; --i) StoreWord(to + 4 * i, Composite(LoadWord(from + 4 * i), LoadWord(to + 4 * i)));
+    for (SInt32 i = count - 1; i >= 0; --i) CompositePixel(from + 4 * i, to + 4 * i);
   } else {
-    for (SInt32 i = 0; i < count; ++i) StoreWord(to + 4 * i, Composite(LoadWord(from + 4 * i), LoadWord(to + 4 * i)));
+    for (SInt32 i = 0; i < count; ++i) CompositePixel(from + 4 * i, to + 4 * i);
   }
 }
 
-template <int kDepth>
+template <typename Pixel>
 void CopyRect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
-  constexpr int kBytes = kDepth / 8;
-  if (!src || !*src || !dst || !*dst || !srcRect || !dstRect) return;
-  if (!BothOfDepth(src, dst, kDepth)) return;
+  if (!BothOfDepth<Pixel>(src, dst) || !srcRect || !dstRect) return;
   // Each rectangle is clipped to its own map; the caller's rectangles stay as they are.
   const Rect srcBounds = (*src)->bounds;
   const Rect dstBounds = (*dst)->bounds;
@@ -120,9 +112,9 @@ void CopyRect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rec
   const SInt32 rows = std::min(static_cast<SInt32>(s.bottom) - s.top, static_cast<SInt32>(d.bottom) - d.top);
   // The byte count is held in 32 bits: a row of more than 32767 bytes is copied whole (a 16-bit
   // count would turn it into a wrong or negative one).
-  const ByteCount bytes = static_cast<ByteCount>(width) * kBytes;
-  const UInt8* from = PixelAddress(src, s.left, s.top, kBytes);
-  UInt8* to = PixelAddress(dst, d.left, d.top, kBytes);
+  const ByteCount bytes = static_cast<ByteCount>(width) * sizeof(Pixel);
+  const UInt8* from = AddressOf<Pixel>(src, s.left, s.top);
+  UInt8* to = AddressOf<Pixel>(dst, d.left, d.top);
   const ptrdiff_t srcStride = GetPixRowBytes(src);
   const ptrdiff_t dstStride = GetPixRowBytes(dst);
   for (SInt32 r = 0; r < rows; ++r) {
@@ -134,10 +126,10 @@ void CopyRect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rec
 
 // The checks shared by the scan copies. Answers false when nothing is to be copied; otherwise
 // run holds the columns to copy, cut in pairs to both maps.
-bool PrepareScan(PixMapHandle src, PixMapHandle dst, int depth, SInt32 srcRow, SInt32 srcH1, SInt32 srcH2, SInt32 dstRow,
+template <typename Pixel>
+bool PrepareScan(PixMapHandle src, PixMapHandle dst, SInt32 srcRow, SInt32 srcH1, SInt32 srcH2, SInt32 dstRow,
                  SInt32 dstH1, SInt32 dstH2, RunPair& run) {
-  if (!src || !*src || !dst || !*dst) return false;
-  if (!BothOfDepth(src, dst, depth)) return false;
+  if (!BothOfDepth<Pixel>(src, dst)) return false;
   const Rect srcBounds = (*src)->bounds;
   const Rect dstBounds = (*dst)->bounds;
   if (srcRow < srcBounds.top || srcRow >= srcBounds.bottom) return false;
@@ -150,15 +142,14 @@ bool PrepareScan(PixMapHandle src, PixMapHandle dst, int depth, SInt32 srcRow, S
   return CutToBothMaps(run, srcBounds, dstBounds);
 }
 
-template <int kDepth>
+template <typename Pixel>
 void CopyScan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow, SInt16 dstH1,
               SInt16 dstH2) {
-  constexpr int kBytes = kDepth / 8;
   RunPair run;
-  if (!PrepareScan(src, dst, kDepth, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
-  // Pixels are plain bytes here, so memmove gives the memmove-like overlap promised above.
-  std::memmove(PixelAddress(dst, run.dstStart, dstRow, kBytes), PixelAddress(src, run.srcStart, srcRow, kBytes),
-               static_cast<size_t>(run.length) * kBytes);
+  if (!PrepareScan<Pixel>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
+  // A plain copy moves bytes unchanged, so memmove gives the overlap behaviour promised above.
+  std::memmove(AddressOf<Pixel>(dst, run.dstStart, dstRow), AddressOf<Pixel>(src, run.srcStart, srcRow),
+               static_cast<size_t>(run.length) * sizeof(Pixel));
 }
 
 }  // namespace
@@ -166,15 +157,15 @@ void CopyScan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, S
 extern "C" {
 
 void QDMP_Copy_Rect8(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
-  CopyRect<8>(src, dst, srcRect, dstRect);
+  CopyRect<UInt8>(src, dst, srcRect, dstRect);
 }
 
 void QDMP_Copy_Rect16(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
-  CopyRect<16>(src, dst, srcRect, dstRect);
+  CopyRect<UInt16>(src, dst, srcRect, dstRect);
 }
 
 void QDMP_Copy_Rect32(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
-  CopyRect<32>(src, dst, srcRect, dstRect);
+  CopyRect<UInt32>(src, dst, srcRect, dstRect);
 }
 
 void QDMP_Copy_Rect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
@@ -189,8 +180,7 @@ void QDMP_Copy_Rect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, con
 }
 
 void QDMP_Copy_Rect32A(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
-  if (!src || !*src || !dst || !*dst || !srcRect || !dstRect) return;
-  if (!BothOfDepth(src, dst, 32)) return;
+  if (!BothOfDepth<UInt32>(src, dst) || !srcRect || !dstRect) return;
   const Rect srcBounds = (*src)->bounds;
   const Rect dstBounds = (*dst)->bounds;
   // Working values in 32 bits, so that moving one side's edge by the other's cut cannot wrap.
@@ -224,8 +214,8 @@ void QDMP_Copy_Rect32A(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, 
   if (run.length != dstWidth) return;
   if (!CutToBothMaps(run, srcBounds, dstBounds)) return;
   if (sTop >= sBottom || dTop >= dBottom) return;
-  const UInt8* from = PixelAddress(src, run.srcStart, sTop, 4);
-  UInt8* to = PixelAddress(dst, run.dstStart, dTop, 4);
+  const UInt8* from = AddressOf<UInt32>(src, run.srcStart, sTop);
+  UInt8* to = AddressOf<UInt32>(dst, run.dstStart, dTop);
   const ptrdiff_t srcStride = GetPixRowBytes(src);
   const ptrdiff_t dstStride = GetPixRowBytes(dst);
   for (; sTop < sBottom && dTop < dBottom; ++sTop, ++dTop) {
@@ -237,17 +227,17 @@ void QDMP_Copy_Rect32A(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, 
 
 void QDMP_Copy_Scan8(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
                      SInt16 dstH1, SInt16 dstH2) {
-  CopyScan<8>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+  CopyScan<UInt8>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
 }
 
 void QDMP_Copy_Scan16(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
                       SInt16 dstH1, SInt16 dstH2) {
-  CopyScan<16>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+  CopyScan<UInt16>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
 }
 
 void QDMP_Copy_Scan32(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
                       SInt16 dstH1, SInt16 dstH2) {
-  CopyScan<32>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+  CopyScan<UInt32>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
 }
 
 void QDMP_Copy_Scan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
@@ -265,8 +255,8 @@ void QDMP_Copy_Scan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 sr
 void QDMP_Copy_Scan32A(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
                        SInt16 dstH1, SInt16 dstH2) {
   RunPair run;
-  if (!PrepareScan(src, dst, 32, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
-  CompositeRow(PixelAddress(src, run.srcStart, srcRow, 4), PixelAddress(dst, run.dstStart, dstRow, 4), run.length);
+  if (!PrepareScan<UInt32>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
+  CompositeRow(AddressOf<UInt32>(src, run.srcStart, srcRow), AddressOf<UInt32>(dst, run.dstStart, dstRow), run.length);
 }
 
 }  // extern "C"

@@ -1,20 +1,8 @@
 // 2:1 down-sampling of a 32-bit pixel map: each 2 x 2 block of source pixels becomes one
 // destination pixel, every byte (alpha included) the rounded-down average of the four.
-#include <algorithm>
-#include <cstring>
-
-#include "qdmp.h"
+#include "qdmp_p.h"
 
 namespace {
-
-// Pixel words are read and written through memcpy: row bytes need not keep words aligned.
-UInt32 LoadWord(const UInt8* p) {
-  UInt32 x;
-  std::memcpy(&x, p, sizeof x);
-  return x;
-}
-
-void StoreWord(UInt8* p, UInt32 x) { std::memcpy(p, &x, sizeof x); }
 
 // Each byte halved, rounded down, within its own byte: clearing every byte's lowest bit before
 // the shift keeps it from falling into the byte below.
@@ -34,9 +22,8 @@ UInt32 Average4(UInt32 p00, UInt32 p01, UInt32 p10, UInt32 p11) {
 extern "C" {
 
 void QDMP_DownMip32A(PixMapHandle src, PixMapHandle dst) {
-  if (!src || !*src || !dst || !*dst) return;
   // Only 32-bit maps can be averaged word by word; maps of any other depth are left alone.
-  if ((*src)->pixelSize != 32 || (*dst)->pixelSize != 32) return;
+  if (!MapOfDepth<UInt32>(src) || !MapOfDepth<UInt32>(dst)) return;
 
   // The work comes from the source's size. Whatever its origin, the walk starts at its first
   // pixel (the base address). An odd last column or row has no partner and is left out.
@@ -59,7 +46,8 @@ void QDMP_DownMip32A(PixMapHandle src, PixMapHandle dst) {
     const UInt8* lower = srcRow + srcStride;
     UInt8* out = dstRow;
     for (SInt32 i = 0; i < cols; ++i) {
-      StoreWord(out, Average4(LoadWord(upper), LoadWord(upper + 4), LoadWord(lower), LoadWord(lower + 4)));
+      StorePixel<UInt32>(out, Average4(LoadPixel<UInt32>(upper), LoadPixel<UInt32>(upper + 4), LoadPixel<UInt32>(lower),
+                                       LoadPixel<UInt32>(lower + 4)));
       upper += 8;
       lower += 8;
       out += 4;

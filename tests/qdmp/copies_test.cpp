@@ -85,7 +85,7 @@ TEST_P(CopyRectCases, CopiesTheRowsExpected) {
     auto dest = Map(depth, c.dstBounds);
     const uint32_t mask = depth == 8 ? 0xFF : depth == 16 ? 0xFFFF : 0x00FFFFFF;
     TagAll(*source, mask);
-    const uint32_t untouched = kUntouched & mask;
+    const uint32_t untouched = depth == 32 ? kUntouched : kUntouched & mask;
     QDMP_Copy_Rect(source->handle(), dest->handle(), &c.srcRect, &c.dstRect);
     for (int v = c.dstBounds.top; v < c.dstBounds.bottom; ++v)
       for (int h = c.dstBounds.left; h < c.dstBounds.right; ++h) {
