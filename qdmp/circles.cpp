@@ -16,15 +16,19 @@ namespace {
 
 bool Inside(const Rect& b, SInt32 h, SInt32 v) { return h >= b.left && h < b.right && v >= b.top && v < b.bottom; }
 
+bool In16Bits(SInt32 h, SInt32 v) { return h >= -32768 && h <= 32767 && v >= -32768 && v <= 32767; }
+
 // Outline. Each point goes through the pixel-access worker of the depth, as the outline always
 // has; points off the map are dropped here first, so that a huge circle around a small map
-// costs a walk of additions and comparisons, not hundreds of thousands of calls.
+// costs a walk of additions and comparisons, not hundreds of thousands of calls. (The plain
+// path, gPlainPaths, hands the worker every point of the 16-bit range and lets it clip.)
 template <typename Pixel, void (*kSetPixel)(PixMapHandle, SInt16, SInt16, Pixel)>
 void DrawCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value) {
   if (!MapOfDepth<Pixel>(pm)) return;
   const Rect b = (*pm)->bounds;
   auto plot = [&](SInt32 ph, SInt32 pv) {
-    if (Inside(b, ph, pv)) kSetPixel(pm, static_cast<SInt16>(ph), static_cast<SInt16>(pv), value);
+    if (gPlainPaths ? In16Bits(ph, pv) : Inside(b, ph, pv))
+      kSetPixel(pm, static_cast<SInt16>(ph), static_cast<SInt16>(pv), value);
   };
   SInt32 x = 0, y = radius, d = 3 - 2 * static_cast<SInt32>(radius);
   while (x <= y) {
@@ -68,9 +72,9 @@ void FillCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value)
   while (x <= y) {
     // The rows v - y and v + y keep their y for many steps while x grows, near the top and
     // bottom of a large disc; each later scan covers the earlier ones, so only the widest, the
-    // last before y changes or the walk ends, is drawn. The pixels are the same.
-    const bool widest = d >= 0 || x + 1 > y;
-    if (widest) {
+    // last before y changes or the walk ends, is drawn. The pixels are the same; the plain
+    // path (gPlainPaths) draws every scan.
+    if (gPlainPaths || d >= 0 || x + 1 > y) {
       scan(v - y, h - x, h + x);
       if (y != 0) scan(v + y, h - x, h + x);
     }

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <iostream>
 #include <cstring>
 #include <memory>
 #include <ostream>
@@ -16,7 +18,10 @@
 #include <vector>
 
 #include "guarded.h"
+#include "model_cases.h"
 #include "qdmp.h"
+#include "qdmp_p.h"
+#include "reference.h"
 
 namespace {
 
@@ -298,5 +303,121 @@ TEST(LargeCircle, Radius65535AroundTheOrigin) {
     EXPECT_EQ(static_cast<int>(Inked(*disc).size()), outline->width() * outline->height());
   }
 }
+
+// ---- Against the reference model ---------------------------------------------------------
+
+namespace model {
+
+using lumetra::test::CasesToRun;
+using lumetra::test::Uniform;
+
+// The radii where the walk changes character: the last one the 16-bit walk holds, the first
+// beyond it, the last positive and first negative 16-bit values, and the largest.
+constexpr int kEdgeRadii[] = {8344, 8345, 9000, 32767, 32768, 40000, 65535};
+
+// Large radii: the map at its place, the centre so far off that the circle crosses the map.
+struct LargeCase {
+  const char* name;
+  int radius, h, v;
+  Rect bounds;
+  friend void PrintTo(const LargeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LargeRadius : public testing::TestWithParam<LargeCase> {};
+
+TEST_P(LargeRadius, MatchesTheWideWalkAndStoresOnlyInside) {
+  const LargeCase& c = GetParam();
+  for (int depth : {8, 32}) {
+    SCOPED_TRACE(depth);
+    for (bool disc : {false, true}) {
+      std::mt19937 rng(static_cast<unsigned>(c.radius));
+      auto map = lumetra::test::RandomMap(rng, depth, c.bounds.top, c.bounds.left, c.bounds.right - c.bounds.left,
+                                          c.bounds.bottom - c.bounds.top);
+      lumetra::ref::Image expected = lumetra::ref::ModelOf(*map);
+      gStores.clear();
+      if (disc) {
+        DrawDisc(depth, map->handle(), c.h, c.v, c.radius);
+        lumetra::ref::Disc(expected, depth, c.h, c.v, c.radius, Ink(depth));
+      } else {
+        DrawOutline(depth, map->handle(), c.h, c.v, c.radius);
+        lumetra::ref::Circle(expected, depth, c.h, c.v, c.radius, Ink(depth));
+        EXPECT_FALSE(gStores.empty()) << "the circle should cross the map";
+      }
+      for (auto [h, v] : gStores) ASSERT_TRUE(map->bounds().left <= h && h < map->bounds().right && map->bounds().top <= v &&
+                                              v < map->bounds().bottom) << "store outside the map at " << h << "," << v;
+      const auto difference = lumetra::ref::FirstDifference(*map, expected);
+      EXPECT_FALSE(difference) << (disc ? "disc: " : "outline: ") << *difference;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LargeRadius,
+    testing::Values(LargeCase{"Radius9000", 9000, -8850, 150, MakeRect(0, 0, 300, 300)},
+                    LargeCase{"Radius40000", 40000, -28134, -28134, MakeRect(0, 0, 300, 300)},
+                    // 64768^2 + 9997^2 lies within a pixel of 65535^2: the circle passes the map's middle.
+                    LargeCase{"Radius65535", 65535, -32768, 22003, MakeRect(31850, 31850, 32150, 32150)},
+                    LargeCase{"Radius32768AcrossTheTop", 32768, 100, 32767, MakeRect(-40, 0, 40, 200)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Odd cases take the library's plain paths (every outline point handed to the pixel worker,
+// every disc scan drawn), even cases the fast ones.
+TEST(CircleModel, RandomCasesMatch) {
+  for (int n : CasesToRun(400)) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    gPlainPaths = n % 2 == 1;
+    const int depth = 8 << Uniform(rng, 0, 2);
+    const int width = Uniform(rng, 1, 48), height = Uniform(rng, 1, 48);
+    // Now and then the map sits at a corner of the coordinate range.
+    const bool corner = Uniform(rng, 0, 7) == 0;
+    const int top = corner ? (Uniform(rng, 0, 1) ? -32768 : 32767 - height) : Uniform(rng, -60, 60);
+    const int left = corner ? (Uniform(rng, 0, 1) ? -32768 : 32767 - width) : Uniform(rng, -60, 60);
+    auto map = lumetra::test::RandomMap(rng, depth, top, left, width, height);
+    lumetra::ref::Image expected = lumetra::ref::ModelOf(*map);
+
+    const int kind = Uniform(rng, 0, 9);
+    const int radius = kind < 6 ? Uniform(rng, 0, 70) : kind < 8 ? Uniform(rng, 0, 65535) : kEdgeRadii[Uniform(rng, 0, 6)];
+    // The centre: near the map for small radii; for large ones a radius away from a pixel of
+    // the map, in a random direction, kept within the coordinate range.
+    long long h = left + Uniform(rng, -20, width + 20), v = top + Uniform(rng, -20, height + 20);
+    if (radius > 200) {
+      const double angle = Uniform(rng, 0, 6283) / 1000.0;
+      h -= std::llround(radius * std::cos(angle));
+      v -= std::llround(radius * std::sin(angle));
+    }
+    h = std::clamp<long long>(h, -32768, 32767);
+    v = std::clamp<long long>(v, -32768, 32767);
+    const bool disc = Uniform(rng, 0, 1) == 1;
+    const bool generic = Uniform(rng, 0, 3) == 0;
+    const RGBColor colour = {static_cast<UInt16>(rng()), static_cast<UInt16>(rng()), static_cast<UInt16>(rng())};
+    const std::string what = "case " + std::to_string(n) + ": " + (disc ? "disc" : "outline") + (generic ? " (colour)" : "") +
+                             " at depth " + std::to_string(depth) + ", centre (" + std::to_string(h) + ", " +
+                             std::to_string(v) + "), radius " + std::to_string(radius) + ", bounds (" + std::to_string(top) +
+                             ", " + std::to_string(left) + ", " + std::to_string(top + height) + ", " +
+                             std::to_string(left + width) + ")";
+    if (lumetra::test::Verbose()) std::cout << what << "\n";
+
+    const auto sh = static_cast<SInt16>(h), sv = static_cast<SInt16>(v);
+    const auto r = static_cast<UInt16>(radius);
+    if (generic && disc) {
+      QDMP_Fill_Circle(map->handle(), sh, sv, r, &colour);
+      lumetra::ref::DiscColor(expected, h, v, radius, colour);
+    } else if (generic) {
+      QDMP_Draw_CircleP(map->handle(), Point{sv, sh}, r, &colour);
+      lumetra::ref::CircleColor(expected, h, v, radius, colour);
+    } else if (disc) {
+      DrawDisc(depth, map->handle(), sh, sv, radius);
+      lumetra::ref::Disc(expected, depth, h, v, radius, Ink(depth));
+    } else {
+      DrawOutline(depth, map->handle(), sh, sv, radius);
+      lumetra::ref::Circle(expected, depth, h, v, radius, Ink(depth));
+    }
+    gPlainPaths = false;
+    const auto difference = lumetra::ref::FirstDifference(*map, expected);
+    ASSERT_FALSE(difference) << what << (n % 2 ? " (plain paths)" : "") << "\n" << *difference;
+  }
+}
+
+}  // namespace model
 
 }  // namespace

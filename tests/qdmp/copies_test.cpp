@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iostream>
+#include <random>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "guarded.h"
+#include "model_cases.h"
 #include "qdmp.h"
+#include "reference.h"
 
 namespace {
 
@@ -394,6 +398,116 @@ TEST(Overlap, RowsGoTopToBottom) {
     for (int v = 0; v < 4; ++v) EXPECT_EQ(down->get(h, v), Tag(h, 0)) << h << "," << v;
     for (int v = 0; v < 3; ++v) EXPECT_EQ(up->get(h, v), Tag(h, v + 1)) << h << "," << v;
     EXPECT_EQ(up->get(h, 3), Tag(h, 3));
+  }
+}
+
+// ---- Against the reference model ---------------------------------------------------------
+
+std::string Describe(const Rect& r) {
+  return "(" + std::to_string(r.top) + ", " + std::to_string(r.left) + ", " + std::to_string(r.bottom) + ", " +
+         std::to_string(r.right) + ")";
+}
+
+// Random copies of every kind against the model. A third of the cases copy within one map,
+// with source and destination overlapping; some maps have rows of more than 32767 bytes; now
+// and then a worker meets maps of another depth or the two sides differ in width.
+TEST(CopyModel, RandomCasesMatch) {
+  using lumetra::test::Uniform;
+  for (int n : lumetra::test::CasesToRun(1000)) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const int depth = 8 << Uniform(rng, 0, 2);
+    const bool wide = Uniform(rng, 0, 9) == 0;
+    const bool sameMap = Uniform(rng, 0, 2) == 0;
+    auto makeMap = [&](int mapDepth) {
+      const int width = wide ? Uniform(rng, 32768 / (mapDepth / 8), 40000 / (mapDepth / 8)) : Uniform(rng, 1, 40);
+      const int height = wide ? Uniform(rng, 1, 3) : Uniform(rng, 1, 30);
+      // A wide map keeps its right edge within the coordinate range.
+      const int left = wide ? -Uniform(rng, std::max(0, width - 32767), width / 2) : Uniform(rng, -20, 20);
+      return lumetra::test::RandomMap(rng, mapDepth, Uniform(rng, -20, 20), left, width, height);
+    };
+    // Mostly maps of one depth; sometimes the destination has another.
+    const bool mixed = !sameMap && Uniform(rng, 0, 9) == 0;
+    auto source = makeMap(depth);
+    auto other = sameMap ? nullptr : makeMap(mixed ? 8 << Uniform(rng, 0, 2) : depth);
+    GuardedPixMap& dest = sameMap ? *source : *other;
+    lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source);
+    lumetra::ref::Image dstModelOwn = sameMap ? lumetra::ref::Image(32, Rect{}) : lumetra::ref::ModelOf(dest);
+    lumetra::ref::Image& dstModel = sameMap ? srcModel : dstModelOwn;
+
+    // A source run around the source map, and a destination run of the same length (or, now and
+    // then, one more or less) around the destination map; either may be given reversed.
+    const Rect& sb = source->bounds();
+    const Rect& db = dest.bounds();
+    const int sw = sb.right - sb.left, dw = db.right - db.left;
+    const int length = Uniform(rng, 0, std::max(sw, dw) + 8);
+    const int dLength = std::max(0, length + (Uniform(rng, 0, 9) == 0 ? Uniform(rng, -1, 1) : 0));
+    const int sLeft = sb.left + Uniform(rng, -6, std::max(0, sw - length) + 6);
+    const int dLeft = sameMap ? sLeft + Uniform(rng, -3, 3) : db.left + Uniform(rng, -6, std::max(0, dw - dLength) + 6);
+    const int sTop = sb.top + Uniform(rng, -4, sb.bottom - sb.top + 2), sRows = Uniform(rng, 0, 12);
+    // Within one map, half the cases stay on the same rows, where the runs overlap most.
+    const int dTop = sameMap ? sTop + (Uniform(rng, 0, 1) ? 0 : Uniform(rng, -2, 2))
+                             : db.top + Uniform(rng, -4, db.bottom - db.top + 2);
+    const int dRows = sameMap ? sRows : Uniform(rng, 0, 12);
+    const bool sReversed = Uniform(rng, 0, 4) == 0, dReversed = Uniform(rng, 0, 4) == 0;
+    auto clamp16 = [](long long x) { return static_cast<SInt16>(std::clamp<long long>(x, -32768, 32767)); };
+    const SInt16 sH1 = clamp16(sReversed ? sLeft + length : sLeft), sH2 = clamp16(sReversed ? sLeft : sLeft + length);
+    const SInt16 dH1 = clamp16(dReversed ? dLeft + dLength : dLeft), dH2 = clamp16(dReversed ? dLeft : dLeft + dLength);
+    const Rect srcRect = {clamp16(sTop), sH1, clamp16(sTop + sRows), sH2};
+    const Rect dstRect = {clamp16(dTop), dH1, clamp16(dTop + dRows), dH2};
+
+    const int op = Uniform(rng, 0, 6);
+    const char* names[] = {"Copy_Rect", "Copy_Rect worker", "Copy_Rect32A", "Copy_Scan", "Copy_Scan worker", "Copy_Scan32A",
+                           "Copy_Rect worker of another depth"};
+    const std::string what = "case " + std::to_string(n) + ": " + names[op] + " at depth " + std::to_string(depth) +
+                             (sameMap ? " within one map" : "") + ", source " + Describe(sb) + " rect " +
+                             Describe(srcRect) + ", destination " + Describe(db) + " rect " + Describe(dstRect);
+    if (lumetra::test::Verbose()) std::cout << what << "\n";
+
+    PixMapHandle s = source->handle(), d = dest.handle();
+    auto rectWorker = [](int bits) {
+      return bits == 8 ? QDMP_Copy_Rect8 : bits == 16 ? QDMP_Copy_Rect16 : QDMP_Copy_Rect32;
+    };
+    auto scanWorker = [](int bits) {
+      return bits == 8 ? QDMP_Copy_Scan8 : bits == 16 ? QDMP_Copy_Scan16 : QDMP_Copy_Scan32;
+    };
+    switch (op) {
+      case 0:
+        QDMP_Copy_Rect(s, d, &srcRect, &dstRect);
+        lumetra::ref::CopyRectAny(srcModel, dstModel, srcRect, dstRect);
+        break;
+      case 1:
+        rectWorker(depth)(s, d, &srcRect, &dstRect);
+        lumetra::ref::CopyRect(srcModel, dstModel, depth, srcRect, dstRect);
+        break;
+      case 2:
+        QDMP_Copy_Rect32A(s, d, &srcRect, &dstRect);
+        lumetra::ref::CompositeRect(srcModel, dstModel, srcRect, dstRect);
+        break;
+      case 3:
+        QDMP_Copy_Scan(s, d, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        lumetra::ref::CopyScanAny(srcModel, dstModel, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        break;
+      case 4:
+        scanWorker(depth)(s, d, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        lumetra::ref::CopyScan(srcModel, dstModel, depth, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        break;
+      case 5:
+        QDMP_Copy_Scan32A(s, d, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        lumetra::ref::CompositeScan(srcModel, dstModel, srcRect.top, sH1, sH2, dstRect.top, dH1, dH2);
+        break;
+      case 6: {
+        const int wrong = depth == 8 ? 32 : 8;
+        rectWorker(wrong)(s, d, &srcRect, &dstRect);
+        lumetra::ref::CopyRect(srcModel, dstModel, wrong, srcRect, dstRect);
+        break;
+      }
+    }
+    auto difference = lumetra::ref::FirstDifference(*source, srcModel);
+    ASSERT_FALSE(difference) << what << "\nsource: " << *difference;
+    if (!sameMap) {
+      difference = lumetra::ref::FirstDifference(dest, dstModel);
+      ASSERT_FALSE(difference) << what << "\ndestination: " << *difference;
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iostream>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -13,7 +14,9 @@
 
 #include "curves_p.h"
 #include "guarded.h"
+#include "model_cases.h"
 #include "qdmp.h"
+#include "reference.h"
 
 namespace {
 
@@ -151,5 +154,39 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"HalfRangeOnBothAxes", P(-32768, -32768), P(0, 0), 2u * 32768u * 32768u},
                     DistanceCase{"JustOverTen", P(10, 1), P(0, 0), 101}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Random curves against the model: the same segments in the same order, and the same pixels.
+TEST(CurveModel, RandomCasesMatch) {
+  using lumetra::test::Uniform;
+  for (int n : lumetra::test::CasesToRun(400)) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const int depth = 8 << Uniform(rng, 0, 2);
+    const int width = Uniform(rng, 1, 64), height = Uniform(rng, 1, 64);
+    const int top = Uniform(rng, -50, 50), left = Uniform(rng, -50, 50);
+    auto map = lumetra::test::RandomMap(rng, depth, top, left, width, height);
+    lumetra::ref::Image expected = lumetra::ref::ModelOf(*map);
+    // Points around the map, or anywhere in the coordinate range.
+    const bool far = Uniform(rng, 0, 4) == 0;
+    auto point = [&] {
+      return far ? P(Uniform(rng, -32768, 32767), Uniform(rng, -32768, 32767))
+                 : P(left + Uniform(rng, -80, width + 80), top + Uniform(rng, -80, height + 80));
+    };
+    const Point p0 = point(), p1 = point(), p2 = point();
+    const RGBColor colour = {static_cast<UInt16>(rng()), static_cast<UInt16>(rng()), static_cast<UInt16>(rng())};
+    const std::string what = "case " + std::to_string(n) + ": depth " + std::to_string(depth) + ", (" +
+                             std::to_string(p0.h) + ", " + std::to_string(p0.v) + ") (" + std::to_string(p1.h) + ", " +
+                             std::to_string(p1.v) + ") (" + std::to_string(p2.h) + ", " + std::to_string(p2.v) + ")";
+    if (lumetra::test::Verbose()) std::cout << what << "\n";
+    gSegments.clear();
+    QDMP_Draw_Curve(map->handle(), p0, p1, p2, &colour);
+    lumetra::ref::Curve(expected, p0, p1, p2, colour);
+    std::vector<Segment> modelSegments;
+    for (const auto& s : lumetra::ref::CurveSegments(p0, p1, p2))
+      modelSegments.emplace_back(static_cast<int>(s.h0), static_cast<int>(s.v0), static_cast<int>(s.h1), static_cast<int>(s.v1));
+    ASSERT_EQ(gSegments, modelSegments) << what;
+    const auto difference = lumetra::ref::FirstDifference(*map, expected);
+    ASSERT_FALSE(difference) << what << "\n" << *difference;
+  }
+}
 
 }  // namespace

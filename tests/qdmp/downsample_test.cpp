@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iostream>
+#include <random>
 #include <ostream>
 #include <string>
 
 #include "guarded.h"
+#include "model_cases.h"
 #include "qdmp.h"
+#include "reference.h"
 
 namespace {
 
@@ -143,6 +147,31 @@ TEST(DownMip, NullHandlesOrMastersDoNothing) {
   QDMP_DownMip32A(&none, map.handle());
   QDMP_DownMip32A(map.handle(), &none);
   EXPECT_EQ(map.get(0, 0), 0x12345678u);
+}
+
+// Random sources and destinations of every size (odd ones, ones too small, empty ones) and
+// origin against the model; now and then a map that is not 32 bits.
+TEST(DownMipModel, RandomCasesMatch) {
+  using lumetra::test::Uniform;
+  for (int n : lumetra::test::CasesToRun(400)) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const int srcDepth = Uniform(rng, 0, 9) == 0 ? 16 : 32, dstDepth = Uniform(rng, 0, 9) == 0 ? 8 : 32;
+    const int sw = Uniform(rng, 0, 41), sh = Uniform(rng, 0, 41), dw = Uniform(rng, 0, 25), dh = Uniform(rng, 0, 25);
+    auto source = lumetra::test::RandomMap(rng, srcDepth, Uniform(rng, -30, 30), Uniform(rng, -30, 30), sw, sh);
+    auto dest = lumetra::test::RandomMap(rng, dstDepth, Uniform(rng, -30, 30), Uniform(rng, -30, 30), dw, dh);
+    const std::string what = "case " + std::to_string(n) + ": source " + std::to_string(sw) + " x " + std::to_string(sh) +
+                             " at " + std::to_string(srcDepth) + " bits, destination " + std::to_string(dw) + " x " +
+                             std::to_string(dh) + " at " + std::to_string(dstDepth) + " bits";
+    if (lumetra::test::Verbose()) std::cout << what << "\n";
+    const lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source);
+    lumetra::ref::Image dstModel = lumetra::ref::ModelOf(*dest);
+    QDMP_DownMip32A(source->handle(), dest->handle());
+    lumetra::ref::DownMip(srcModel, dstModel);
+    auto difference = lumetra::ref::FirstDifference(*dest, dstModel);
+    ASSERT_FALSE(difference) << what << "\n" << *difference;
+    difference = lumetra::ref::FirstDifference(*source, srcModel);
+    ASSERT_FALSE(difference) << what << "\nsource changed: " << *difference;
+  }
 }
 
 }  // namespace
