@@ -1,4 +1,4 @@
-// The model of the block copies, compositing and down-sampling, pixel by pixel.
+// The model of the block copies and compositing, pixel by pixel.
 //
 // A copy pairs source pixel i of a run with destination pixel i and keeps a pair only when
 // both pixels lie inside their images: that is what cutting columns in pairs means. Each row
@@ -114,26 +114,6 @@ void CopyScanAny(const Image& src, Image& dst, long long srcRow, long long srcH1
 void CompositeScan(const Image& src, Image& dst, long long srcRow, long long srcH1, long long srcH2, long long dstRow,
                    long long dstH1, long long dstH2) {
   if (src.pixelSize == 32 && dst.pixelSize == 32) Scan(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, Composite);
-}
-
-void DownMip(const Image& src, Image& dst) {
-  if (src.pixelSize != 32 || dst.pixelSize != 32) return;
-  const long long cols = std::min<long long>(src.width() / 2, dst.width());
-  const long long rows = std::min<long long>(src.height() / 2, dst.height());
-  for (long long j = 0; j < rows; ++j)
-    for (long long i = 0; i < cols; ++i) {
-      auto source = [&](long long di, long long dj) {
-        return src.at(src.bounds.left + 2 * i + di, src.bounds.top + 2 * j + dj);
-      };
-      uint32_t out = 0;
-      for (int shift = 0; shift < 32; shift += 8) {
-        auto byte = [&](uint32_t p) { return (p >> shift) & 0xFF; };
-        const uint32_t upper = byte(source(0, 0)) / 2 + byte(source(1, 0)) / 2;
-        const uint32_t lower = byte(source(0, 1)) / 2 + byte(source(1, 1)) / 2;
-        out |= (upper / 2 + lower / 2) << shift;
-      }
-      dst.plot(dst.bounds.left + i, dst.bounds.top + j, out);
-    }
 }
 
 }  // namespace lumetra::ref
