@@ -179,6 +179,140 @@ typedef CGrafPtr GWorldPtr;
 typedef struct GDevice GDevice;
 typedef GDevice** GDHandle;
 
+/* ---- Graphics ports and offscreen worlds: the calls ----------------------------------- */
+
+/*
+ * A port holds a pixel map (a PixMapHandle), a port rectangle, and a foreground and a
+ * background colour (black and white when it is made). Three kinds exist:
+ *   - the screen port, current from load together with the screen device; it has no pixels,
+ *     so drawing into it and copying to or from it does nothing;
+ *   - offscreen worlds (NewGWorld), which own their pixel memory and a device of their own;
+ *   - window ports (LumetraNewWindowPort) over 32-bit pixels that the host owns.
+ * The records are the platform's own; callers reach them only through these calls.
+ *
+ * One graphics world (a port and a device) is current at a time, process-wide. Drawing calls
+ * (PaintRect, ForeColor, BackColor, RGBForeColor) act on the current port.
+ */
+
+/* A bit map as CopyBits takes it: the pixel at (bounds.left, bounds.top) lies at baseAddr,
+ * rows are rowBytes apart, and pixelSize is the bits per pixel (0 for a port without
+ * pixels). GetPortBitMapForCopyBits hands out the port's own; it lives as long as the port. */
+typedef struct BitMap {
+  Ptr baseAddr;
+  SInt32 rowBytes;
+  Rect bounds;
+  SInt16 pixelSize;
+} BitMap;
+
+/* Regions exist only as the type of CopyBits' mask; the platform makes none. */
+typedef struct Region Region;
+typedef Region** RgnHandle;
+
+/* NewGWorld's flags. Only useTempMem is named, as it is the one the renderer passes; the
+ * platform has one kind of memory, so the bit changes nothing. Every other bit is accepted
+ * and ignored as well. */
+enum { useTempMem = 4 };
+
+/* The classic colour constants of ForeColor and BackColor. */
+enum {
+  blackColor = 33,
+  whiteColor = 30,
+  redColor = 205,
+  greenColor = 341,
+  blueColor = 409,
+  cyanColor = 273,
+  magentaColor = 137,
+  yellowColor = 69
+};
+
+/* CopyBits' transfer modes; only srcCopy copies (see CopyBits). */
+enum { srcCopy = 0 };
+
+/* Makes an offscreen world of pixelDepth bits per pixel whose port rectangle and pixel map
+ * bounds are *boundsRect, its pixels all 0, its foreground black and its background white,
+ * and stores it in *offscreen. Only depth 32 is made. The colour table and the device are not
+ * consulted (a 32-bit world needs neither) and may be null; flags are described above.
+ * Answers noErr, or on failure leaves *offscreen null and answers
+ *   paramErr   for a null argument, an empty or inverted rectangle or a depth other than 32;
+ *   memFullErr when the memory cannot be had: an allocation refused (LumetraFailNthAllocation
+ *              counts NewGWorld as one allocation), or pixels of 2^31 bytes or more, which the
+ *              drawing library's 32-bit address arithmetic could not reach.
+ * The pixel memory keeps one address for the world's whole life. */
+LUMETRA_PLATFORM_API OSErr NewGWorld(GWorldPtr* offscreen, SInt16 pixelDepth, const Rect* boundsRect,
+                                     CTabHandle cTable, GDHandle aGDevice, UInt32 flags);
+/* Releases the world and its pixel memory, locked or not; null is ignored. If the world is
+ * current, the screen port and device become current, so the current world is never a
+ * released one. */
+LUMETRA_PLATFORM_API void DisposeGWorld(GWorldPtr offscreen);
+/* Stores the current port and device; either pointer may be null. */
+LUMETRA_PLATFORM_API void GetGWorld(CGrafPtr* port, GDHandle* gdh);
+/* Makes port current. For an offscreen world its own device becomes current and gdh is not
+ * used; for any other port gdh does, or the screen device when gdh is null. A null port
+ * changes nothing. */
+LUMETRA_PLATFORM_API void SetGWorld(CGrafPtr port, GDHandle gdh);
+/* The pixel map of a world (or of any port); null for a null port or the screen port. */
+LUMETRA_PLATFORM_API PixMapHandle GetGWorldPixMap(GWorldPtr offscreen);
+/* Pixels here never move, so locking only answers true. */
+LUMETRA_PLATFORM_API Boolean LockPixels(PixMapHandle pm);
+
+/* Moves r by dh columns and dv rows, each field computed in 16 bits (it wraps). Null is
+ * ignored. */
+LUMETRA_PLATFORM_API void OffsetRect(Rect* r, SInt16 dh, SInt16 dv);
+/* True exactly when all four coordinates are equal; false when either pointer is null. */
+LUMETRA_PLATFORM_API Boolean EqualRect(const Rect* a, const Rect* b);
+/* Fills r, cut to the current port's pixel map bounds, with the current foreground colour.
+ * Only 32-bit ports are painted: the colour's top 8 bits of red, green and blue go to bits
+ * 16-23, 8-15 and 0-7 of each pixel, the top byte is 0. */
+LUMETRA_PLATFORM_API void PaintRect(const Rect* r);
+
+/* The current port's foreground or background colour becomes the classic colour named by
+ * the constant; a value that names none leaves the colour as it was. */
+LUMETRA_PLATFORM_API void ForeColor(SInt32 color);
+LUMETRA_PLATFORM_API void BackColor(SInt32 color);
+/* The current port's foreground colour becomes *color; null is ignored. */
+LUMETRA_PLATFORM_API void RGBForeColor(const RGBColor* color);
+
+/* The port's bit map for CopyBits; null for a null port. */
+LUMETRA_PLATFORM_API const BitMap* GetPortBitMapForCopyBits(CGrafPtr port);
+/* Copies srcRect of srcBits onto dstRect of dstBits, pixel for pixel, both rectangles in their
+ * own bit map's coordinates. What is copied:
+ *   - mode srcCopy with no mask between two 32-bit bit maps. The copy is never colourised:
+ *     pixels arrive exactly as they are (a black foreground and white background would leave
+ *     them so anyway). Any other mode, a mask, or another depth on either side copies nothing.
+ *   - rectangles of the same width and height; the copy does not scale, so a size mismatch
+ *     (or an empty rectangle) copies nothing.
+ *   - the pairs of pixels whose source lies inside srcBits and whose destination lies inside
+ *     dstBits: the two rectangles are cut together, so nothing outside either bit map is read
+ *     or written and every pixel that is copied lands where the uncut copy would put it.
+ * Null arguments copy nothing. A copy within one bit map is made as if the source had been
+ * read whole first. */
+LUMETRA_PLATFORM_API void CopyBits(const BitMap* srcBits, const BitMap* dstBits, const Rect* srcRect,
+                                   const Rect* dstRect, SInt16 mode, RgnHandle maskRgn);
+
+/* Host-facing: a window port over 32-bit pixels the host owns. The pixel at (bounds->left,
+ * bounds->top) lies at pixels and rows are rowBytes apart (any row bytes of at least 4 bytes a
+ * pixel of the width). The port rectangle and the pixel map bounds are *bounds, so the host
+ * chooses the port's coordinates: bounds at (0, 0) make port coordinates pixel offsets;
+ * bounds elsewhere make a destination rectangle land at those coordinates of the port. The
+ * port's foreground starts black and its background white. Answers null for a null or empty
+ * argument, row bytes too small for the width, pixels of 2^31 bytes or more, or when the
+ * memory cannot be had (counted by LumetraFailNthAllocation). The pixels stay the host's and
+ * must outlive the port. */
+LUMETRA_PLATFORM_API CGrafPtr LumetraNewWindowPort(void* pixels, SInt32 rowBytes, const Rect* bounds);
+/* Releases a window port (not its pixels); null is ignored. If it is current, the screen port
+ * and device become current. */
+LUMETRA_PLATFORM_API void LumetraDisposeWindowPort(CGrafPtr port);
+
+/* For tests. The port's foreground and background colours (either pointer may be null);
+ * answers noErr, or paramErr for a null port. */
+LUMETRA_PLATFORM_API OSErr LumetraGetPortColors(CGrafPtr port, RGBColor* foreground, RGBColor* background);
+/* The n-th call of NewGWorld from now (1 = the next one) fails, and every one after it
+ * succeeds again; 0 cancels a pending failure. Every call counts; the failing one answers
+ * memFullErr, or paramErr if its arguments are unusable anyway. */
+LUMETRA_PLATFORM_API void LumetraFailNthNewGWorld(long n);
+/* Offscreen worlds made and not yet released, for leak checks. */
+LUMETRA_PLATFORM_API long LumetraLiveGWorldCount(void);
+
 #ifdef __cplusplus
 }
 #endif
