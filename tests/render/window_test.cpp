@@ -134,6 +134,17 @@ TEST_F(WindowTest, ShowAfterHideWithTheOldRectangleMakesANewWorld) {
   EXPECT_TRUE(AllOf(window.region(kRect), kBlack));
 }
 
+TEST_F(WindowTest, CleanupWithoutHideReleasesTheWorldToo) {
+  const long worlds = LumetraLiveGWorldCount();
+  const long blocks = LumetraLivePtrCount();
+  Window window(kWindowBounds);
+  ASSERT_EQ(show(window.port(), kRect), noErr);
+  ASSERT_EQ(LumetraLiveGWorldCount(), worlds + 1);
+  EXPECT_EQ(host_->cleanupInstance(), noErr);
+  EXPECT_EQ(LumetraLiveGWorldCount(), worlds);
+  EXPECT_EQ(LumetraLivePtrCount(), blocks - 1);  // the instance record
+}
+
 TEST_F(WindowTest, FailedWorldAnswersThePlatformsStatusAndDropsTheWindow) {
   struct Case {
     const char* name;
