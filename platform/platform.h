@@ -240,7 +240,8 @@ enum { srcCopy = 0 };
  * The pixel memory keeps one address for the world's whole life. */
 LUMETRA_PLATFORM_API OSErr NewGWorld(GWorldPtr* offscreen, SInt16 pixelDepth, const Rect* boundsRect,
                                      CTabHandle cTable, GDHandle aGDevice, UInt32 flags);
-/* Releases the world and its pixel memory, locked or not; null is ignored. If the world is
+/* Releases the world and its pixel memory, locked or not; null, and a port that is not an
+ * offscreen world, are ignored. If the world is
  * current, the screen port and device become current, so the current world is never a
  * released one. */
 LUMETRA_PLATFORM_API void DisposeGWorld(GWorldPtr offscreen);
@@ -299,7 +300,8 @@ LUMETRA_PLATFORM_API void CopyBits(const BitMap* srcBits, const BitMap* dstBits,
  * memory cannot be had (counted by LumetraFailNthAllocation). The pixels stay the host's and
  * must outlive the port. */
 LUMETRA_PLATFORM_API CGrafPtr LumetraNewWindowPort(void* pixels, SInt32 rowBytes, const Rect* bounds);
-/* Releases a window port (not its pixels); null is ignored. If it is current, the screen port
+/* Releases a window port (not its pixels); null, and a port that is not a window port, are
+ * ignored. If it is current, the screen port
  * and device become current. */
 LUMETRA_PLATFORM_API void LumetraDisposeWindowPort(CGrafPtr port);
 

@@ -261,6 +261,24 @@ TEST_F(WindowTest, IdleWhilePlayingOrWithoutAWindowDrawsNothing) {
   EXPECT_TRUE(UntouchedOutside(window, {0, 0, 0, 0}));
 }
 
+TEST_F(WindowTest, FramesAllocateNothing) {
+  Window window(kWindowBounds);
+  ASSERT_EQ(show(window.port(), kRect), noErr);
+  const Snapshot ramp = Snapshot::Ramp();
+  // A failure armed for the next allocation must still be pending after the frames.
+  LumetraFailNthAllocation(1);
+  EXPECT_EQ(render(ramp), noErr);
+  EXPECT_EQ(send(kVisualPluginUpdateMessage), noErr);
+  EXPECT_EQ(send(kVisualPluginPauseMessage), noErr);
+  EXPECT_EQ(send(kVisualPluginIdleMessage), noErr);
+  EXPECT_EQ(swin(window.port(), kRect), noErr);
+  Ptr probe = NewPtrClear(1);
+  EXPECT_EQ(probe, nullptr) << "a frame allocated memory";
+  DisposePtr(probe);
+  LumetraFailNthAllocation(0);
+  EXPECT_TRUE(SameImage(window.region(kRect), ZeroFrame(300, 200), 300));
+}
+
 TEST_F(WindowTest, EveryFrameThatCopiedLeavesBlackOnWhiteAndRestoresTheWorld) {
   Window window(kWindowBounds), current(kWindowBounds);
   struct Step {
