@@ -241,9 +241,8 @@ enum { srcCopy = 0 };
 LUMETRA_PLATFORM_API OSErr NewGWorld(GWorldPtr* offscreen, SInt16 pixelDepth, const Rect* boundsRect,
                                      CTabHandle cTable, GDHandle aGDevice, UInt32 flags);
 /* Releases the world and its pixel memory, locked or not; null, and a port that is not an
- * offscreen world, are ignored. If the world is
- * current, the screen port and device become current, so the current world is never a
- * released one. */
+ * offscreen world, are ignored. If the world is current, the screen port and device become
+ * current, so the current world is never a released one. */
 LUMETRA_PLATFORM_API void DisposeGWorld(GWorldPtr offscreen);
 /* Stores the current port and device; either pointer may be null. */
 LUMETRA_PLATFORM_API void GetGWorld(CGrafPtr* port, GDHandle* gdh);
@@ -301,8 +300,7 @@ LUMETRA_PLATFORM_API void CopyBits(const BitMap* srcBits, const BitMap* dstBits,
  * must outlive the port. */
 LUMETRA_PLATFORM_API CGrafPtr LumetraNewWindowPort(void* pixels, SInt32 rowBytes, const Rect* bounds);
 /* Releases a window port (not its pixels); null, and a port that is not a window port, are
- * ignored. If it is current, the screen port
- * and device become current. */
+ * ignored. If it is current, the screen port and device become current. */
 LUMETRA_PLATFORM_API void LumetraDisposeWindowPort(CGrafPtr port);
 
 /* For tests. The port's foreground and background colours (either pointer may be null);
