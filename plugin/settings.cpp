@@ -47,6 +47,15 @@ void MakeSettingsDialog() {
   GetControlByID(settingsDialog, &kFlashSettingControlID, &flash);
 }
 
+// The window's handler is code of this bundle. Should the host unload the bundle, the window
+// goes with it rather than outlive its handler (a click would call into unmapped code).
+__attribute__((destructor)) void ReleaseSettingsDialog() {
+  DisposeWindow(settingsDialog);
+  settingsDialog = nullptr;
+  color = nullptr;
+  flash = nullptr;
+}
+
 }  // namespace
 
 OSStatus ShowSettings() {
