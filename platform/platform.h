@@ -240,7 +240,7 @@ LUMETRA_PLATFORM_API CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bun
  * "identifier" and "executable" must be there, "version" may be; each at most once, each with
  * a non-empty value of at most 255 bytes; other keys are ignored. Registering an identifier
  * again points its record at the new folder (the latest load wins; bundle references handed
- * out stay valid). Returns noErr, paramErr (null or over-long path), bundleInfoNotFoundErr,
+ * out stay valid). Returns noErr, paramErr (null, empty or over-long path), bundleInfoNotFoundErr,
  * bundleInfoMalformedErr or memFullErr; on an error nothing is registered or changed.
  */
 LUMETRA_PLATFORM_API OSStatus LumetraRegisterBundle(const char* bundlePath);
@@ -272,8 +272,8 @@ LUMETRA_PLATFORM_API const char* LumetraBundlePath(CFBundleRef bundle);
  * malformed: the call that reads the file answers nibMalformedErr and makes nothing.
  */
 
-/* Reads and checks the file whole. name must be a plain file name (no '/', not "." or "..").
- * Returns noErr, paramErr, nibFileNotFoundErr, nibMalformedErr or memFullErr; *outNibRef is
+/* Reads and checks the file whole. The name must be a plain file name of 1 to 63 bytes (no '/',
+ * not "." or ".."), else paramErr. Returns noErr, paramErr, nibFileNotFoundErr, nibMalformedErr or memFullErr; *outNibRef is
  * null on every error. */
 LUMETRA_PLATFORM_API OSStatus CreateNibReferenceWithCFBundle(CFBundleRef inBundle, CFStringRef inNibName,
                                                               IBNibRef* outNibRef);
