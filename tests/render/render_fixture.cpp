@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "bundle_symbols.h"
+#include "reference.h"
 
 namespace lumetra::test {
 
@@ -132,39 +133,10 @@ std::vector<UInt32> RenderTest::worldPixels() const {
 
 namespace lumetra::test {
 
-namespace {
-
-// The documented line walk, step by step over an unbounded plane, storing only the pixels
-// inside the image.
-void PlainLine(std::vector<UInt32>& image, int width, int height, int h0, int v0, int h1, int v1, UInt32 value) {
-  int x = h0, y = v0, dx = h1 - h0, dy = v1 - v0, sx = 1, sy = 1;
-  if (dx < 0) dx = -dx, sx = -1;
-  if (dy < 0) dy = -dy, sy = -1;
-  auto plot = [&] {
-    if (x >= 0 && x < width && y >= 0 && y < height) image[static_cast<size_t>(y) * width + x] = value;
-  };
-  plot();
-  if (dy > dx) {
-    for (int err = dy >> 1, i = 0; i < dy; ++i) {
-      y += sy;
-      err += dx;
-      if (err > dy) err -= dy, x += sx;
-      plot();
-    }
-  } else {
-    for (int err = dx >> 1, i = 0; i < dx; ++i) {
-      x += sx;
-      err += dy;
-      if (err > dx) err -= dx, y += sy;
-      plot();
-    }
-  }
-}
-
-}  // namespace
-
 std::vector<UInt32> ExpectedScope(const RenderData& data, int width, int height) {
-  std::vector<UInt32> image(static_cast<size_t>(width) * height, kBlack);
+  const Rect bounds = {0, 0, static_cast<SInt16>(height), static_cast<SInt16>(width)};
+  ref::Image image(32, bounds);
+  ref::FillRectColor(image, 0, 0, height, width, RGBColor{0, 0, 0});
   // Scales rounded to single precision from a double quotient; products in single precision,
   // truncated toward zero.
   const float hScale = static_cast<float>(width / 255.0);
@@ -177,9 +149,9 @@ std::vector<UInt32> ExpectedScope(const RenderData& data, int width, int height)
   for (int k = 1; k < kVisualNumWaveformEntries; ++k) {
     const auto [h0, v0] = point(k - 1);
     const auto [h1, v1] = point(k);
-    PlainLine(image, width, height, h0, v0, h1, v1, kGreen);
+    ref::Line(image, 32, h0, v0, h1, v1, kGreen);
   }
-  return image;
+  return image.pixels;
 }
 
 }  // namespace lumetra::test

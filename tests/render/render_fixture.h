@@ -54,8 +54,8 @@ struct Snapshot {
   static Snapshot Ramp();
 };
 
-// The expected scope image of a snapshot in a world of width x height: black, and the 511
-// segments walked by the reference model's line, cut to the world.
+// The expected scope image of a snapshot in a world of width x height, drawn with the
+// reference model's fill and line: black, and the 511 segments between the documented points.
 std::vector<UInt32> ExpectedScope(const RenderData& data, int width, int height);
 
 // The settings bytes, set for one test and restored afterwards.
