@@ -227,6 +227,37 @@ class FrameBuffer {
   GrafPtr port_ = nullptr;
 };
 
+// Turns what a player does (start, pause, resume, change track, stop, and the ticks of its
+// clock) into the visual messages, as offline renders and the live player both send them:
+// while playing, a tick sends 'vrnd' for the frame the clock has reached (once per frame,
+// however often it ticks; frames a slow tick jumped over are not sent late), while paused or
+// stopped it sends 'null'. Pause and stop clear the plug-in's snapshot ('vpau', 'vstp').
+class SampleHistory;
+class Analyzer;
+class PlaybackDriver {
+ public:
+  PlaybackDriver(VisualInstance& visual, FrameClock clock);
+  ~PlaybackDriver();
+  void start(const TrackInfoBlock* track = nullptr, const StreamInfoBlock* stream = nullptr);  // 'vply'
+  void changeTrack(const TrackInfoBlock* track = nullptr, const StreamInfoBlock* stream = nullptr);  // 'ctrk'
+  void pause();   // 'vpau'
+  void resume();  // 'vunp'
+  void stop();    // 'vstp'
+  // position: the sample being heard. Answers whether a new frame was rendered.
+  bool tick(std::int64_t position, SampleHistory& history);
+  bool playing() const { return playing_; }
+  const RenderData& lastSnapshot() const { return data_; }
+
+ private:
+  VisualInstance& visual_;
+  FrameClock clock_;
+  std::unique_ptr<Analyzer> analyzer_;
+  RenderData data_{};
+  std::vector<std::int16_t> window_;
+  std::int64_t lastFrame_ = -1;
+  bool playing_ = false;
+};
+
 // ---- Audio in ----------------------------------------------------------------------------
 
 // Interleaved 16-bit stereo at 44.1 kHz, read in pieces.

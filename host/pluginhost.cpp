@@ -2,6 +2,7 @@
 #include "host.h"
 #include "host_p.h"
 
+#include <algorithm>
 #include <new>
 
 // The platform's host-facing calls for bundles and window ports. Declared weak so that the
@@ -158,6 +159,57 @@ OSStatus VisualInstance::event(const EventRecord& e) {
   VisualMessageBlock block{};
   block.u.eventMessage.event = &e;
   return send(kVisualPluginEventMessage, &block);
+}
+
+// ---- PlaybackDriver ----------------------------------------------------------------------
+
+PlaybackDriver::PlaybackDriver(VisualInstance& visual, FrameClock clock)
+    : visual_(visual), clock_(clock), analyzer_(std::make_unique<Analyzer>()),
+      window_(static_cast<std::size_t>(kAnalysisWindow) * kChannels) {}
+
+PlaybackDriver::~PlaybackDriver() = default;
+
+void PlaybackDriver::start(const TrackInfoBlock* track, const StreamInfoBlock* stream) {
+  visual_.play(track, stream);
+  playing_ = true;
+  lastFrame_ = -1;
+}
+
+void PlaybackDriver::changeTrack(const TrackInfoBlock* track, const StreamInfoBlock* stream) {
+  visual_.changeTrack(track, stream);
+  lastFrame_ = -1;
+}
+
+void PlaybackDriver::pause() {
+  visual_.pause();
+  playing_ = false;
+}
+
+void PlaybackDriver::resume() {
+  visual_.unpause();
+  playing_ = true;
+  lastFrame_ = -1;
+}
+
+void PlaybackDriver::stop() {
+  visual_.stop();
+  playing_ = false;
+}
+
+bool PlaybackDriver::tick(std::int64_t position, SampleHistory& history) {
+  if (!playing_) {
+    visual_.idle();
+    return false;
+  }
+  const std::int64_t frame = clock_.frameAt(std::max<std::int64_t>(position, 0));
+  if (frame == lastFrame_) return false;
+  lastFrame_ = frame;
+  const std::int64_t t = clock_.sampleAt(frame);
+  history.fill(t);
+  history.window(t, window_);
+  analyzer_->analyze(window_, data_);
+  visual_.render(data_, clock_.milliseconds(t));
+  return true;
 }
 
 // ---- FrameBuffer -------------------------------------------------------------------------
