@@ -267,13 +267,130 @@ typedef struct HostCallBlock {
   } u;
 } HostCallBlock;
 
+/* ---- The published layout, pinned on ILP32 -------------------------------------------- */
+
+/* With 32-bit addresses every record must have exactly the host's offsets and sizes; a field
+ * added, moved or widened by mistake stops the build here. LP64 layouts follow the widening
+ * rule above and are not pinned. */
+#if UINTPTR_MAX == 0xFFFFFFFFu
+
+#ifdef __cplusplus
+#define LUMETRA_PIN(expr, what) static_assert(expr, what)
+#else
+#define LUMETRA_PIN(expr, what) _Static_assert(expr, what)
+#endif
+#define LUMETRA_PIN_OFFSET(type, member, offset) \
+  LUMETRA_PIN(offsetof(type, member) == (offset), #type "." #member " sits at " #offset)
+#define LUMETRA_PIN_SIZE(type, size) LUMETRA_PIN(sizeof(type) == (size), #type " is " #size " bytes")
+
+LUMETRA_PIN_SIZE(NumVersion, 4);
+LUMETRA_PIN_OFFSET(NumVersion, majorRev, 0);
+LUMETRA_PIN_OFFSET(NumVersion, minorAndBugRev, 1);
+LUMETRA_PIN_OFFSET(NumVersion, stage, 2);
+LUMETRA_PIN_OFFSET(NumVersion, nonRelRev, 3);
+
+LUMETRA_PIN_SIZE(EventRecord, 16);
+LUMETRA_PIN_OFFSET(EventRecord, what, 0);
+LUMETRA_PIN_OFFSET(EventRecord, message, 2);
+LUMETRA_PIN_OFFSET(EventRecord, when, 6);
+LUMETRA_PIN_OFFSET(EventRecord, where, 10);
+LUMETRA_PIN_OFFSET(EventRecord, modifiers, 14);
+
+LUMETRA_PIN_SIZE(RenderData, 2050);
+LUMETRA_PIN_OFFSET(RenderData, numWaveformChannels, 0);
+LUMETRA_PIN_OFFSET(RenderData, waveformData[0], 1);
+LUMETRA_PIN_OFFSET(RenderData, waveformData[1], 513);
+LUMETRA_PIN_OFFSET(RenderData, numSpectrumChannels, 1025);
+LUMETRA_PIN_OFFSET(RenderData, spectrumData[0], 1026);
+LUMETRA_PIN_OFFSET(RenderData, spectrumData[1], 1538);
+
+LUMETRA_PIN_SIZE(TrackInfoBlock, 2112);
+LUMETRA_PIN_SIZE(StreamInfoBlock, 772);
+
+LUMETRA_PIN_OFFSET(PluginMessageBlock, appCookie, 8);
+LUMETRA_PIN_OFFSET(PluginMessageBlock, appProc, 12);
+
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.initMessage.appCookie, 12);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.initMessage.appProc, 16);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.initMessage.refCon, 24);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.showWindowMessage.port, 0);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.showWindowMessage.drawRect, 4);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.showWindowMessage.options, 12);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.setWindowMessage.port, 0);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.setWindowMessage.drawRect, 4);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.setWindowMessage.options, 12);
+LUMETRA_PIN_SIZE(Rect, 8);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.renderMessage.renderData, 0);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.renderMessage.timeStampID, 4);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.playMessage.trackInfo, 0);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.playMessage.streamInfo, 4);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.changeTrackMessage.trackInfo, 0);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.changeTrackMessage.streamInfo, 4);
+LUMETRA_PIN_OFFSET(VisualMessageBlock, u.eventMessage.event, 0);
+
+LUMETRA_PIN_SIZE(HostCallBlock, 124);
+LUMETRA_PIN_OFFSET(HostCallBlock, blockMajorVersion, 0);
+LUMETRA_PIN_OFFSET(HostCallBlock, blockMinorVersion, 4);
+LUMETRA_PIN_OFFSET(HostCallBlock, blockSize, 8);
+LUMETRA_PIN_OFFSET(HostCallBlock, u, 12);
+
+LUMETRA_PIN_SIZE(VisualRegistration, 112);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.visualName, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.optionWord, 76);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.creatorCode, 80);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.versionRecord, 84);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.handlerProc, 88);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.handlerRefCon, 92);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.dataInterval, 96);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.waveformChannelCount, 100);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.spectrumChannelCount, 104);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.minWindowWidth, 108);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.minWindowHeight, 110);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.maxWindowWidth, 112);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.maxWindowHeight, 114);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.minFullScreenDepth, 116);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.maxFullScreenDepth, 118);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.windowAlignment, 120);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.registerVisualPluginMessage.reserved, 122);
+
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenMessage.fullScreen, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenOptionsMessage.minBitDepth, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenOptionsMessage.maxBitDepth, 14);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenOptionsMessage.preferredBitDepth, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenOptionsMessage.desiredWidth, 18);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setFullScreenOptionsMessage.desiredHeight, 20);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginDataMessage.dataPtr, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginDataMessage.dataBufferSize, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginDataMessage.dataSize, 20);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setPluginDataMessage.dataPtr, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setPluginDataMessage.dataSize, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginNamedDataMessage.dataName, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginNamedDataMessage.dataPtr, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginNamedDataMessage.dataBufferSize, 20);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginNamedDataMessage.dataSize, 24);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setPluginNamedDataMessage.dataName, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setPluginNamedDataMessage.dataPtr, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setPluginNamedDataMessage.dataSize, 20);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.openURLMessage.url, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.openURLMessage.length, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.setDeviceSerialNumberMessage.serialNumber, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.handleEventMessage.event, 12);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.handleEventMessage.handled, 16);
+LUMETRA_PIN_OFFSET(HostCallBlock, u.getPluginFileSpecMessage.fileSpec, 12);
+
+#undef LUMETRA_PIN_SIZE
+#undef LUMETRA_PIN_OFFSET
+#undef LUMETRA_PIN
+
+#endif /* UINTPTR_MAX == 0xFFFFFFFFu */
+
 /* ---- Calls into the host ------------------------------------------------------------- */
 
 /* Stamps the header (10, 1, the block's size) on block and calls appProc(appCookie, selector,
  * block). A null block is replaced by a cleared one of its own; a caller's block is not
- * cleared. Answers the callback's status unchanged. */
-OSStatus ITCallApplication(void* appCookie, ITAppProcPtr appProc, OSType selector,
-                                          HostCallBlock* block);
+ * cleared. Answers the callback's status unchanged, or paramErr without calling anything when
+ * appProc is null. Internal to the bundle: not exported. */
+OSStatus ITCallApplication(void* appCookie, ITAppProcPtr appProc, OSType selector, HostCallBlock* block);
 
 /* The wrappers: each clears its own block (or passes none), stores its arguments, calls the
  * host and copies out what the host wrote back, whether the call succeeded or not. */

@@ -4,6 +4,10 @@
 
 #include "render.h"
 
+// The registered handler (handler.cpp): every visual message of the host comes through it.
+// Not exported; the host learns its address from the registration that entry.cpp sends.
+extern "C" OSStatus VisualPluginHandler(OSType message, VisualMessageBlock* block, void* refCon);
+
 // The window and frame messages: 'show', 'swin', 'hide', 'vrnd', 'vupd', 'vstp', 'vpau',
 // 'null'. The handler has checked that state is not null and, for the messages that read
 // it, that block is not null.

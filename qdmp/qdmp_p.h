@@ -2,6 +2,11 @@
 #ifndef LUMETRA_QDMP_P_H
 #define LUMETRA_QDMP_P_H
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
 #include "qdmp.h"
 
 // Colour to pixel value. RGBColorToColor8 answers the nearest entry of the map's colour table
@@ -21,5 +26,67 @@ RGBColor FindColorByIndex(PixMapHandle pm, SInt16 index);
 void Draw_Scan8(PixMapHandle pm, SInt16 v, SInt16 h1, SInt16 h2, UInt8 value);
 void Draw_Scan16(PixMapHandle pm, SInt16 v, SInt16 h1, SInt16 h2, UInt16 value);
 void Draw_Scan32(PixMapHandle pm, SInt16 v, SInt16 h1, SInt16 h2, UInt32 value);
+
+// ---- Shared by the per-depth workers --------------------------------------------------
+//
+// Each family has one implementation, a template over the pixel type (UInt8, UInt16, UInt32);
+// the exported names are thin instantiations of it.
+
+// Plain paths. When the environment holds LUMETRA_GENERIC=1 as the library loads, every worker
+// takes its plain path: lines walk step by step and test each pixel against the bounds instead
+// of being clipped before the walk, and runs are stored a pixel at a time. Both paths store
+// exactly the same pixels; the flag exists so that tests can check the fast paths against the
+// plain ones (tests linked with the library may also set it directly).
+extern bool gPlainPaths;
+
+// The checks every worker makes before it touches memory: the handle, its master pointer, and
+// that the map's pixel size is the worker's depth. A worker handed a map of another depth does
+// nothing, because it would otherwise step through the rows with the wrong pixel width and
+// store past their ends. Returns the record, or null when the worker must do nothing.
+template <typename Pixel>
+inline const PixMap* MapOfDepth(PixMapHandle pm) {
+  if (!pm || !*pm || (*pm)->pixelSize != static_cast<SInt16>(8 * sizeof(Pixel))) return nullptr;
+  return *pm;
+}
+
+// The address of the pixel at (h, v). Callers form it only for pixels inside the bounds, so the
+// offset always lies within the map's memory; it is formed in the width of an address, which
+// holds the signed 32-bit offset of every pixel that exists.
+template <typename Pixel>
+inline UInt8* PixelAddress(Ptr base, SInt32 rowBytes, const Rect& bounds, SInt32 h, SInt32 v) {
+  return reinterpret_cast<UInt8*>(base) + static_cast<ptrdiff_t>(rowBytes) * (v - bounds.top) +
+         static_cast<ptrdiff_t>(h - bounds.left) * static_cast<ptrdiff_t>(sizeof(Pixel));
+}
+
+// Pixels are read and written as whole words in the machine's byte order. memcpy lets the
+// compiler emit one plain load or store, and stays correct when a caller's row bytes leave a
+// row at an address that is not a multiple of the pixel width.
+template <typename Pixel>
+inline Pixel LoadPixel(const UInt8* p) {
+  Pixel value;
+  std::memcpy(&value, p, sizeof(Pixel));
+  return value;
+}
+
+template <typename Pixel>
+inline void StorePixel(UInt8* p, Pixel value) {
+  std::memcpy(p, &value, sizeof(Pixel));
+}
+
+// n consecutive pixels from p on, left to right. The fast path is memset at 8 bits and a
+// word fill where the run is aligned; the plain path stores one pixel at a time.
+template <typename Pixel>
+inline void StoreRun(UInt8* p, SInt32 n, Pixel value) {
+  if (!gPlainPaths) {
+    if constexpr (sizeof(Pixel) == 1) {
+      std::memset(p, value, static_cast<size_t>(n));
+      return;
+    } else if (reinterpret_cast<uintptr_t>(p) % alignof(Pixel) == 0) {
+      std::fill_n(reinterpret_cast<Pixel*>(p), n, value);
+      return;
+    }
+  }
+  for (SInt32 i = 0; i < n; ++i) StorePixel<Pixel>(p + static_cast<ptrdiff_t>(i) * sizeof(Pixel), value);
+}
 
 #endif
