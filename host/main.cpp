@@ -88,6 +88,21 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (app.get_subcommands().empty() && e.get_exit_code() != 0) {
+      // CLI11 would say only that a command is missing; name the word it did not know.
+      for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--plugin") {
+          ++i;
+          continue;
+        }
+        if (!word.empty() && word[0] != '-') {
+          std::fprintf(stderr, "lumetra: unknown command \"%s\"; the commands are render, demo and plugins (see lumetra --help)\n",
+                       word.c_str());
+          return 2;
+        }
+      }
+    }
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
   }

@@ -218,6 +218,19 @@ std::string runRender(const RenderJob& job) {
   std::int64_t endSample = job.duration ? startSample + std::max<std::int64_t>(1, toSamples(*job.duration))
                                         : std::numeric_limits<std::int64_t>::max();
 
+  std::int64_t at = 0;
+  if (spec.kind == OutputKind::Still) {
+    // The still shows one moment: --at, or the middle of what a render would cover.
+    at = job.at ? toSamples(*job.at)
+                    : job.input.empty() && !job.duration ? toSamples(DemoSignal::kStillSeconds)
+                                                         : startSample + (std::min(endSample, length.value_or(startSample)) - startSample) / 2;
+    if (length && at > *length)
+      throw HostError("--at " + clockText(static_cast<double>(at) / kSampleRate) + " is past the end of " + source->describe() +
+                      " (" + clockText(static_cast<double>(*length) / kSampleRate) + " long)");
+  }
+
+  // The output place is checked (and its temporary made) before the long work starts.
+  auto sink = openSink(spec, job.video);
   PluginSet plugins = loadPlugins(job.plugins);
   const VisualRegistration& reg = plugins.visual->registration;
   if (job.video.width < reg.minWindowWidth || job.video.height < reg.minWindowHeight ||
@@ -227,7 +240,6 @@ std::string runRender(const RenderJob& job) {
                     std::to_string(reg.maxWindowHeight) + "; give a --size in that range");
 
   FrameBuffer frame(job.video.width, job.video.height);
-  auto sink = openSink(spec, job.video);
   auto created = VisualInstance::create(*plugins.bundle, *plugins.visual);
   if (!created) throw HostError(created.error().message);
   VisualInstance& visual = **created;
@@ -249,13 +261,6 @@ std::string runRender(const RenderJob& job) {
   double soundSeconds = 0;
 
   if (spec.kind == OutputKind::Still) {
-    // The still shows one moment: --at, or the middle of what a render would cover.
-    std::int64_t at = job.at ? toSamples(*job.at)
-                    : job.input.empty() && !job.duration ? toSamples(DemoSignal::kStillSeconds)
-                                                         : startSample + (std::min(endSample, length.value_or(startSample)) - startSample) / 2;
-    if (length && at > *length)
-      throw HostError("--at " + clockText(static_cast<double>(at) / kSampleRate) + " is past the end of " + source->describe() +
-                      " (" + clockText(static_cast<double>(*length) / kSampleRate) + " long)");
     history.fill(at);
     history.window(at, window);
     analyzer.analyze(window, data);

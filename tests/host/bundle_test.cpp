@@ -43,6 +43,7 @@ struct FailCase {
   const char* bundle;
   const char* says;
 };
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.bundle; }
 
 class BadBundles : public ::testing::TestWithParam<FailCase> {};
 

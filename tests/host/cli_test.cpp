@@ -3,6 +3,7 @@
 // input as a table (message, exit status, and no file left).
 #include "host.h"
 #include "hosttest.h"
+#include "testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -93,13 +94,16 @@ TEST(Cli, StillMatchesAnInProcessRender) {
   ASSERT_EQ(w, 320);
   ASSERT_EQ(h, 200);
 
-  // The same snapshot, rendered here: the window of 1024 pairs ending at 1.25 s.
-  auto bundle = LoadedBundle::load(LUMETRA_BUNDLE_DIR);
-  ASSERT_TRUE(bundle) << bundle.error().message;
+  // The same snapshot, rendered by the test host in this process: the window of 1024 pairs
+  // ending at 1.25 s, analysed here, sent with 'vrnd' to an instance shown on a port over
+  // pixels of this test's own.
+  lumetra::test::TestHost host(LUMETRA_BUNDLE_DIR);
+  ASSERT_EQ(host.initInstance(), noErr);
   FrameBuffer frame(320, 200);
-  auto visual = VisualInstance::create(**bundle, (*bundle)->visuals()[0]);
-  ASSERT_TRUE(visual);
-  ASSERT_EQ((*visual)->show(frame.port(), frame.bounds()), noErr);
+  VisualMessageBlock show{};
+  show.u.showWindowMessage.port = frame.port();
+  show.u.showWindowMessage.drawRect = frame.bounds();
+  ASSERT_EQ(host.send(kVisualPluginShowWindowMessage, &show), noErr);
   AudioDecoder decoder(dir / "in.wav");
   SampleHistory history(decoder);
   const std::int64_t t = 55125;  // 1.25 x 44100
@@ -108,8 +112,12 @@ TEST(Cli, StillMatchesAnInProcessRender) {
   history.window(t, window);
   RenderData data{};
   Analyzer().analyze(window, data);
-  (*visual)->play(nullptr, nullptr);
-  (*visual)->render(data, 1250);
+  VisualMessageBlock play{};
+  host.send(kVisualPluginPlayMessage, &play);
+  VisualMessageBlock render{};
+  render.u.renderMessage.renderData = &data;
+  render.u.renderMessage.timeStampID = 1250;
+  ASSERT_EQ(host.send(kVisualPluginRenderMessage, &render), noErr);
   std::vector<std::uint32_t> mine(frame.pixels().begin(), frame.pixels().end());
   for (auto& p : mine) p &= 0xFFFFFF;  // the PNG keeps red, green and blue
   ASSERT_EQ(mine.size(), still->size());
@@ -120,6 +128,8 @@ TEST(Cli, StillMatchesAnInProcessRender) {
   }
   EXPECT_EQ(differ, 0u);
   EXPECT_GT(lit, 100u) << "the scope is on the picture";
+  VisualMessageBlock hide{};
+  host.send(kVisualPluginHideWindowMessage, &hide);
 }
 
 TEST(Cli, PluginsListsWhatWasRegistered) {
@@ -151,6 +161,7 @@ struct BadCase {
   int status;
   const char* says;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 const BadCase kBad[] = {
     {"missing_input", "render {dir}/nothing.wav -o {dir}/out.mp4", 1, "no such file"},

@@ -12,6 +12,7 @@ struct ClockCase {
   const char* name;
   std::int64_t rate, fpsNum, fpsDen, frame, sample;
 };
+void PrintTo(const ClockCase& c, std::ostream* os) { *os << c.name; }
 
 // Worked by hand: floor(frame x rate x den / num).
 const ClockCase kCases[] = {
@@ -56,7 +57,9 @@ TEST(Clock, NoDriftOverTenHours) {
     ASSERT_EQ(sixty.sampleAt(n + 1) - sixty.sampleAt(n), 735) << n;
     const auto step = ntsc.sampleAt(n + 1) - ntsc.sampleAt(n);
     ASSERT_TRUE(step == 1471 || step == 1472) << n;
-    if (n % 30000 == 0) ASSERT_EQ(ntsc.sampleAt(n), n / 30000 * 44100 * 1001) << n;
+    if (n % 30000 == 0) {
+      ASSERT_EQ(ntsc.sampleAt(n), n / 30000 * 44100 * 1001) << n;
+    }
   }
   EXPECT_EQ(sixty.sampleAt(frames), 44100LL * 3600 * 10);
 }

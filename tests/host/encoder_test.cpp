@@ -17,6 +17,7 @@ struct ParseCase {
   std::optional<OutputKind> kind;  // nullopt: refused
   const char* says;                // for a refusal, part of the message
 };
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseOutput : public ::testing::TestWithParam<ParseCase> {};
 
@@ -95,7 +96,10 @@ TEST(Encoder, GivenUpLeavesNothing) {
     {
       auto sink = openSink(parseOutput((dir.path() / output).string(), output == "d.raw" ? "rawvideo" : ""), format);
       for (int n = 0; n < 3; ++n) sink->writeFrame(testFrame(64, 64, n));
-      ASSERT_FALSE(dir.names().empty()) << output << ": something is being written";
+      // A still is kept in memory until finish; everything else is on disk already.
+      if (output != "b.png") {
+        ASSERT_FALSE(dir.names().empty()) << output << ": something is being written";
+      }
     }
     EXPECT_TRUE(dir.names().empty()) << output << " left " << (dir.names().empty() ? "" : dir.names()[0]);
   }

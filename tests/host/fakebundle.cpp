@@ -7,11 +7,13 @@
 
 #if FAKE_KIND != 1
 
+#if FAKE_KIND == 4
 namespace {
 
 OSStatus fakeHandler(OSType, VisualMessageBlock*, void*) { return noErr; }
 
 }  // namespace
+#endif
 
 extern "C" __attribute__((visibility("default"))) OSStatus iTunesPluginMainMachO(OSType message, PluginMessageBlock* block,
                                                                                    void*) {
