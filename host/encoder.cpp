@@ -17,6 +17,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -161,11 +162,14 @@ class VideoSink final : public FrameSink {
     v->color_trc = AVCOL_TRC_BT709;
     v->color_range = AVCOL_RANGE_MPEG;
     if (out_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    // veryfast keeps renders quick; crf 20 keeps the thin scope lines clean. A short
-    // look-ahead keeps the encoder's memory modest at large sizes.
+    // veryfast keeps renders quick; crf 20 keeps the thin scope lines clean. The encoder's
+    // pictures are most of a render's memory: each frame thread and each look-ahead frame
+    // holds several copies of a frame, so both are kept short (at 1280x720 on two cores a
+    // render stays near 115 MB instead of 155; the pictures are the same size either way).
     av_opt_set(v->priv_data, "preset", "veryfast", 0);
     av_opt_set(v->priv_data, "crf", "20", 0);
-    av_opt_set_int(v->priv_data, "rc-lookahead", 10, 0);
+    av_opt_set(v->priv_data, "x264-params", "rc-lookahead=5:sync-lookahead=0", 0);
+    v->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     int r = avcodec_open2(v, h264, nullptr);
     if (r < 0)
       throw HostError("the H.264 encoder refuses " + std::to_string(format.width) + "x" + std::to_string(format.height) +

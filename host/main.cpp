@@ -16,10 +16,15 @@ using namespace lumetra;
 
 namespace {
 
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define LUMETRA_RAW_BYTES "which on this little-endian build is the bytes B, G, R, 0 (FFmpeg's -pix_fmt bgr0)"
+#else
+#define LUMETRA_RAW_BYTES "which on this big-endian build is the bytes 0, R, G, B (FFmpeg's -pix_fmt 0rgb)"
+#endif
 constexpr const char* kRawNote =
     "Raw frames (-o - --format rawvideo) are the window port's pixels as they are: 4 bytes a pixel, "
-    "the native 32-bit word 0x00RRGGBB, which on this little-endian machine is the bytes B, G, R, 0 "
-    "(FFmpeg's -pix_fmt bgr0), rows top to bottom with no padding, one frame after another.";
+    "the native 32-bit word 0x00RRGGBB, " LUMETRA_RAW_BYTES ", rows top to bottom with no padding, "
+    "one frame after another, WIDTH x HEIGHT x 4 bytes each.";
 
 // Checks --size and parses it into the job; CLI11 reports the message.
 std::string sizeInto(const std::string& text, VideoFormat& video) {
