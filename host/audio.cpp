@@ -198,6 +198,14 @@ void SampleHistory::fill(std::int64_t end) {
   }
 }
 
+void SampleHistory::skipTo(std::int64_t pos, std::int64_t keep) {
+  constexpr std::int64_t kStep = 1 << 18;
+  while (!ended_ && available() < pos) {
+    fill(std::min(pos, available() + kStep));
+    dropBefore(std::min(pos, available()) - keep);
+  }
+}
+
 void SampleHistory::window(std::int64_t end, std::span<std::int16_t> out) const {
   const std::int64_t pairs = static_cast<std::int64_t>(out.size() / kChannels);
   const std::int64_t from = end - pairs;

@@ -329,6 +329,9 @@ class SampleHistory {
   std::span<const std::int16_t> range(std::int64_t from, std::int64_t to) const;
   // Lets go of pairs before pos.
   void dropBefore(std::int64_t pos);
+  // Reads up to position pos keeping only the `keep` pairs before it: a seek forward that
+  // costs no memory however far it goes.
+  void skipTo(std::int64_t pos, std::int64_t keep);
 
  private:
   SampleSource& source_;

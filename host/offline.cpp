@@ -261,7 +261,7 @@ std::string runRender(const RenderJob& job) {
   double soundSeconds = 0;
 
   if (spec.kind == OutputKind::Still) {
-    history.fill(at);
+    history.skipTo(at, kAnalysisWindow);
     history.window(at, window);
     analyzer.analyze(window, data);
     visual.render(data, clock.milliseconds(at));
@@ -272,6 +272,7 @@ std::string runRender(const RenderJob& job) {
     if (length) total = clock.framesIn(std::min(endSample, *length) - startSample);
     ProgressLine progress(job.progress, total);
     std::int64_t audioSent = startSample;
+    history.skipTo(startSample, kAnalysisWindow);
     for (std::int64_t n = 0;; ++n) {
       const std::int64_t t = startSample + clock.sampleAt(n);
       if (t >= endSample) break;

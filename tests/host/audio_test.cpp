@@ -192,6 +192,18 @@ TEST(SampleHistory, WindowsRangesAndDropping) {
   EXPECT_EQ(w[0], 0) << "what was dropped reads as silence";
 }
 
+TEST(SampleHistory, SkippingKeepsOnlyTheWindow) {
+  Counting source(10000000);
+  SampleHistory history(source);
+  history.skipTo(9000000, 1024);
+  EXPECT_GE(history.available(), 9000000);
+  EXPECT_LT(history.available(), 9000000 + (1 << 19)) << "reads no further than it must";
+  EXPECT_TRUE(history.range(0, 8000000).empty()) << "what lies far behind is let go";
+  std::vector<std::int16_t> w(2 * 1024);
+  history.window(9000000, w);
+  for (int i = 0; i < 1024; ++i) ASSERT_EQ(w[2 * i], (9000000 - 1024 + i) % 30000) << i;
+}
+
 TEST(DemoSignal, IsStereoLissajous) {
   DemoSignal demo;
   EXPECT_GE(*demo.length(), 20 * kSampleRate);
