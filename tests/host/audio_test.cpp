@@ -65,6 +65,42 @@ TEST_P(Formats, DecodeTo44100Stereo) {
 
 INSTANTIATE_TEST_SUITE_P(Audio, Formats, ::testing::ValuesIn(kFormats), [](const auto& i) { return std::string(i.param.name); });
 
+// A four-channel tracker module made here: one looped square-wave sample played on all four
+// channels from the first row at speed 1, so the 64 rows last about 1.3 seconds.
+void writeModule(const std::filesystem::path& file) {
+  std::vector<std::uint8_t> mod(20 + 31 * 30 + 2 + 128 + 4, 0);
+  std::uint8_t* sample = &mod[20];
+  sample[22] = 0, sample[23] = 32;  // 32 words
+  sample[25] = 64;                  // volume
+  sample[28] = 0, sample[29] = 32;  // loop the whole sample
+  for (int i = 1; i < 31; ++i) mod[20 + i * 30 + 29] = 1;  // empty samples loop one word, as trackers write them
+  mod[950] = 1;    // one position
+  mod[951] = 127;
+  mod[1080] = 'M', mod[1081] = '.', mod[1082] = 'K', mod[1083] = '.';
+  std::vector<std::uint8_t> pattern(1024, 0);
+  for (int channel = 0; channel < 4; ++channel) {
+    std::uint8_t* cell = &pattern[channel * 4];
+    cell[0] = 428 >> 8;  // period 428 (C), sample 1
+    cell[1] = 428 & 0xFF;
+    cell[2] = 0x10 | (channel == 0 ? 0xF : 0);
+    cell[3] = channel == 0 ? 1 : 0;  // Fxx: speed 1
+  }
+  mod.insert(mod.end(), pattern.begin(), pattern.end());
+  for (int i = 0; i < 64; ++i) mod.push_back(i < 32 ? 0x60 : 0xA0);
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(mod.data()), std::streamsize(mod.size()));
+}
+
+TEST(Audio, TrackerModule) {
+  ScratchDir dir;
+  writeModule(dir / "tune.mod");
+  const auto s = decodeAll(dir / "tune.mod");
+  const double seconds = double(s.size() / 2) / kSampleRate;
+  EXPECT_GT(seconds, 1.0);
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_GT(rms(s, 0), 0.05);
+  EXPECT_GT(rms(s, 1), 0.05);
+}
+
 TEST(Audio, MonoIsDuplicated) {
   ScratchDir dir;
   const auto file = dir / "mono.wav";
