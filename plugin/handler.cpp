@@ -7,10 +7,9 @@
 // without touching anything:
 //   - a message that reads its block ('init', 'show', 'swin', 'vrnd', 'vply', 'ctrk', 'vevt')
 //     sent with a null block answers paramErr;
-//   - every message that works on the instance (all but 'init' and 'clr ') sent with a null
-//     reference value answers paramErr. This includes the ones that would not touch it
-//     ('von ', 'voff', 'setp', 'cnfg'): a null reference value after 'init' means the host has
-//     lost its instance, and one rule for all tells it so at the first message;
+//   - every message that works on the instance sent with a null reference value answers
+//     paramErr. Those that never touch it ('von ', 'voff', 'setp', and the settings messages
+//     'cnfg' and 'vevt', which work on process-wide state) do what they always do;
 //   - 'clr ' with a null reference value answers 0 and frees nothing;
 //   - codes not handled here answer unimpErr, whatever the block and reference value.
 #include <cstring>
@@ -58,8 +57,9 @@ extern "C" OSStatus VisualPluginHandler(OSType message, VisualMessageBlock* bloc
 
     case kPluginCleanupMessage:
       if (state) {
-        // Releasing the offscreen world of an instance that got no 'hide' belongs here, before
-        // the record goes (added with the renderer).
+        // A host may end an instance without a 'hide' first. The record is the last thing
+        // that knows the offscreen world, so the world goes with it rather than leak.
+        DeallocateVisualData(state);
         DisposePtr(reinterpret_cast<Ptr>(state));
       }
       return noErr;
@@ -79,7 +79,6 @@ extern "C" OSStatus VisualPluginHandler(OSType message, VisualMessageBlock* bloc
     case kVisualPluginEnableMessage:
     case kVisualPluginDisableMessage:
     case kVisualPluginSetPositionMessage:
-      if (!state) return paramErr;
       return noErr;
 
     case kVisualPluginShowWindowMessage:
@@ -97,11 +96,10 @@ extern "C" OSStatus VisualPluginHandler(OSType message, VisualMessageBlock* bloc
       return HandleWindowMessage(message, block, state);
 
     case kVisualPluginConfigureMessage:
-      if (!state) return paramErr;
       return ShowSettings();
 
     case kVisualPluginEventMessage:
-      if (!state || !block) return paramErr;
+      if (!block) return paramErr;
       return HandleKeyEvent(block);
 
     default:

@@ -142,6 +142,7 @@ void DrawLine(PixMapHandle pm, SInt16 hStart, SInt16 vStart, SInt16 hEnd, SInt16
   const Rect bounds = map->bounds;
   Ptr base = GetPixBaseAddr(pm);
   const SInt32 rowBytes = GetPixRowBytes(pm);
+  // No pixel memory or no pixel inside the bounds: nothing can be stored.
   if (!base || bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
 
   SInt32 dx = static_cast<SInt32>(hEnd) - hStart;

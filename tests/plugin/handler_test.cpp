@@ -321,13 +321,11 @@ INSTANTIATE_TEST_SUITE_P(Messages, NullBlockTest, ::testing::ValuesIn(kBlockRead
 // Every message that works on the instance, sent with a null reference value (with a block).
 const CodeCase kInstanceMessages[] = {
     {"vply", kVisualPluginPlayMessage},      {"ctrk", kVisualPluginChangeTrackMessage},
-    {"vunp", kVisualPluginUnpauseMessage},   {"von", kVisualPluginEnableMessage},
-    {"voff", kVisualPluginDisableMessage},   {"setp", kVisualPluginSetPositionMessage},
+    {"vunp", kVisualPluginUnpauseMessage},
     {"show", kVisualPluginShowWindowMessage}, {"swin", kVisualPluginSetWindowMessage},
     {"hide", kVisualPluginHideWindowMessage}, {"vrnd", kVisualPluginRenderMessage},
     {"vupd", kVisualPluginUpdateMessage},    {"vstp", kVisualPluginStopMessage},
     {"vpau", kVisualPluginPauseMessage},     {"null", kVisualPluginIdleMessage},
-    {"cnfg", kVisualPluginConfigureMessage}, {"vevt", kVisualPluginEventMessage},
 };
 
 class NullRefConTest : public HandlerTest, public ::testing::WithParamInterface<CodeCase> {};
@@ -335,10 +333,8 @@ class NullRefConTest : public HandlerTest, public ::testing::WithParamInterface<
 TEST_P(NullRefConTest, AnswersParamErr) {
   const long ptrs = LumetraLivePtrCount();
   TrackInfoBlock track{};
-  EventRecord event{keyDown, 'c', 0, {0, 0}, 0};
   VisualMessageBlock block{};
   block.u.playMessage.trackInfo = &track;  // a block every one of them could read
-  if (GetParam().message == kVisualPluginEventMessage) block.u.eventMessage.event = &event;
   const VisualMessageBlock blockBefore = block;
   EXPECT_EQ(host_.sendWithRefCon(GetParam().message, &block, nullptr), paramErr);
   EXPECT_EQ(host_.sendWithRefCon(GetParam().message, nullptr, nullptr), paramErr);
@@ -349,6 +345,16 @@ TEST_P(NullRefConTest, AnswersParamErr) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, NullRefConTest, ::testing::ValuesIn(kInstanceMessages),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The notices that never touch the instance answer as always, whatever the reference value.
+TEST_F(HandlerTest, NoticesWithoutInstanceAnswerZero) {
+  for (OSType message : {kVisualPluginEnableMessage, kVisualPluginDisableMessage, kVisualPluginSetPositionMessage}) {
+    VisualMessageBlock block{};
+    EXPECT_EQ(host_.sendWithRefCon(message, &block, nullptr), noErr);
+    EXPECT_EQ(host_.sendWithRefCon(message, nullptr, nullptr), noErr);
+  }
+  EXPECT_TRUE(host_.calls().empty());
+}
 
 }  // namespace
 }  // namespace lumetra::test

@@ -42,7 +42,6 @@ GuardedPixMap::GuardedPixMap(int pixelSize, Rect bounds, int32_t rowBytes, CTabH
     : pixelSize_(pixelSize), bounds_(bounds) {
   const int w = bounds.right > bounds.left ? bounds.right - bounds.left : 0;
   const int h = bounds.bottom > bounds.top ? bounds.bottom - bounds.top : 0;
-  const int bytesPerPixel = pixelSize >= 8 ? pixelSize / 8 : 1;
   const int32_t minimal = (w * pixelSize + 7) / 8;
   rowBytes_ = rowBytes > 0 ? rowBytes : minimal;
   if (rowBytes_ < minimal) throw std::invalid_argument("row bytes below the row's width");
@@ -50,7 +49,8 @@ GuardedPixMap::GuardedPixMap(int pixelSize, Rect bounds, int32_t rowBytes, CTabH
   const size_t bytes = h > 0 ? static_cast<size_t>(rowBytes_) * (h - 1) + static_cast<size_t>(minimal) : 0;
   buffer_ = new GuardedBuffer(bytes, kPadByte);
   base_ = buffer_->data();
-  for (int v = 0; v < h; ++v) std::memset(base_ + static_cast<size_t>(rowBytes_) * v, 0, static_cast<size_t>(w) * bytesPerPixel);
+  // A row's pixels take minimal bytes (fewer than w at depths below 8 bits).
+  for (int v = 0; v < h; ++v) std::memset(base_ + static_cast<size_t>(rowBytes_) * v, 0, static_cast<size_t>(minimal));
   handle_ = LumetraNewPixMap(base_, static_cast<SInt16>(pixelSize), &bounds_, rowBytes_, table);
   if (!handle_) throw std::runtime_error("LumetraNewPixMap failed");
 }
@@ -90,7 +90,7 @@ void GuardedPixMap::fill(uint32_t value) {
 bool GuardedPixMap::paddingUntouched() const {
   if (!buffer_->slackUntouched()) return false;
   const int w = width() > 0 ? width() : 0;
-  const size_t used = static_cast<size_t>(w) * (pixelSize_ >= 8 ? pixelSize_ / 8 : 1);
+  const size_t used = (static_cast<size_t>(w) * pixelSize_ + 7) / 8;
   for (int v = 0; v + 1 < height(); ++v)
     for (size_t i = used; i < static_cast<size_t>(rowBytes_); ++i)
       if (base_[static_cast<size_t>(rowBytes_) * v + i] != kPadByte) return false;

@@ -30,6 +30,7 @@ struct HostCall {
   // The sizeof(HostCallBlock) bytes of the block when the callback was entered (before the
   // host wrote anything into it); empty if the block address was null.
   std::vector<uint8_t> bytes;
+  // The block's address as the plug-in passed it; valid only while the call lasted.
   HostCallBlock* address = nullptr;
 
   // The recorded bytes as a block, for reading fields through the structs.
