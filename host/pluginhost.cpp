@@ -5,21 +5,10 @@
 #include <algorithm>
 #include <new>
 
-// The platform's host-facing calls for bundles and window ports. Declared weak so that the
-// player still builds and reports plainly while a platform library without them is in use;
-// each use below checks the address first.
-extern "C" {
-OSStatus LumetraRegisterBundle(const char* bundlePath) __attribute__((weak));
-GrafPtr LumetraNewWindowPort(void* pixels, SInt32 rowBytes, const Rect* bounds) __attribute__((weak));
-void LumetraDisposeWindowPort(GrafPtr port) __attribute__((weak));
-}
-
 namespace lumetra {
 
 OSStatus registerBundleWithPlatform(const std::filesystem::path& bundle) {
-  // Without bundle registration the visualizer still draws; only its settings window, which
-  // it finds by identifier, stays away.
-  if (!LumetraRegisterBundle) return noErr;
+  // The visualizer finds its own resources (the settings window) by its identifier.
   return LumetraRegisterBundle(bundle.c_str());
 }
 
@@ -224,8 +213,6 @@ FrameBuffer::FrameBuffer(int width, int height) : width_(width), height_(height)
     throw HostError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) +
                     " frame; give a smaller --size");
   }
-  if (!LumetraNewWindowPort)
-    throw HostError("this build's platform library makes no window ports yet; rebuild the whole project");
   const Rect rect = bounds();
   port_ = LumetraNewWindowPort(pixels_.data(), static_cast<SInt32>(width) * 4, &rect);
   if (!port_)
@@ -234,7 +221,7 @@ FrameBuffer::FrameBuffer(int width, int height) : width_(width), height_(height)
 }
 
 FrameBuffer::~FrameBuffer() {
-  if (port_ && LumetraDisposeWindowPort) LumetraDisposeWindowPort(port_);
+  LumetraDisposeWindowPort(port_);
 }
 
 }  // namespace lumetra
