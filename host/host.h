@@ -497,6 +497,9 @@ class LiveScreen {
   virtual void present(const FrameBuffer& frame, const LiveStatus& status) = 0;
   virtual void setFullscreen(bool on) = 0;
   virtual bool fullscreen() const = 0;
+  // How long the latest present() waited for the display (its refresh), in microseconds: not
+  // work, so --stats leaves it out of the frame time.
+  virtual std::int64_t presentWait() const { return 0; }
 };
 
 // Where the sound of the live loop comes from and how far it has been heard.

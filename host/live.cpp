@@ -296,7 +296,7 @@ void LiveLoop::run() {
   notice(transport_.trackName());
 
   std::int64_t nextIdle = screen_.now();
-  std::int64_t statsFrom = screen_.now(), busy = 0, worst = 0;
+  std::int64_t statsFrom = screen_.now(), busy = 0, worst = 0, drawing = 0, waiting = 0;
   int frames = 0;
   bool dirty = true;
   while (!quit_) {
@@ -328,6 +328,7 @@ void LiveLoop::run() {
     if (state_ == State::Playing) {
       const std::int64_t position = transport_.position();
       drew = driver_.tick(position, transport_.history());
+      if (drew) drawing += screen_.now() - now;
       // Wake when the sound reaches the next frame's sample, or a frame's time from now if
       // the device reports nothing new (a stall), so that events are still handled.
       const std::int64_t next = clock_.sampleAt(clock_.frameAt(position) + 1);
@@ -355,19 +356,26 @@ void LiveLoop::run() {
     screen_.present(*frame_, status_);
 
     if (options_.stats) {
-      const std::int64_t spent = screen_.now() - begun;
+      const std::int64_t spent = screen_.now() - begun - screen_.presentWait();
+      waiting += screen_.presentWait();
       busy += spent;
       worst = std::max(worst, spent);
       ++frames;
       if (screen_.now() - statsFrom >= kSecond) {
         char line[160];
-        std::snprintf(line, sizeof line, "%dx%d  %d frames/s  frame time %.2f ms average, %.2f ms worst",
+        // The frame time is the player's work for one picture: the sound kept going, the
+        // visualizer's frame (analysis and drawing), the upload and the overlay, without the
+        // wait for the display's refresh.
+        std::snprintf(line, sizeof line,
+                      "%dx%d  %d frames/s  frame time %.2f ms average (visualizer %.2f ms), %.2f ms worst, "
+                      "swap %.2f ms",
                       frame_->width(), frame_->height(), frames, static_cast<double>(busy) / frames / 1000.0,
-                      static_cast<double>(worst) / 1000.0);
+                      static_cast<double>(drawing) / frames / 1000.0, static_cast<double>(worst) / 1000.0,
+                      static_cast<double>(waiting) / frames / 1000.0);
         status_.stats = line;
         std::fprintf(stderr, "lumetra: %s\n", line);
         statsFrom = screen_.now();
-        busy = worst = 0;
+        busy = worst = drawing = waiting = 0;
         frames = 0;
       }
     }

@@ -141,6 +141,7 @@ class SdlScreen final : public LiveScreen {
   void present(const FrameBuffer& frame, const LiveStatus& status) override;
   void setFullscreen(bool on) override;
   bool fullscreen() const override { return fullscreen_; }
+  std::int64_t presentWait() const override { return swapWait_; }
 
  private:
   void translate(const SDL_Event& e);
@@ -160,6 +161,7 @@ class SdlScreen final : public LiveScreen {
   std::pair<int, int> reported_{0, 0};
   bool lastKeyRepeat_ = false;
   bool fullscreen_ = false;
+  std::int64_t swapWait_ = 0;
   long beeps_ = 0;
   Beeper beeper_;
 };

@@ -83,7 +83,10 @@ int listCaptureDevices() {
   if (names.empty()) std::printf("  none listed; capture uses the system's default\n");
   for (const auto& n : names)
     std::printf("  %s %s\n", chosen && *chosen == n ? "*" : " ", n.c_str());
-  if (chosen && !chosen->empty()) std::printf("* is what lumetra capture listens to without --device.\n");
+  if (chosen && !chosen->empty())
+    std::printf("* is what lumetra capture listens to without --device.\n");
+  else
+    std::printf("Without --device, lumetra capture listens to the system's default capture device.\n");
   return 0;
 }
 

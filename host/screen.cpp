@@ -147,7 +147,12 @@ void SdlScreen::present(const FrameBuffer& frame, const LiveStatus& status) {
                     frame.pixels().data());
   }
   overlay_->draw(texture_, status);
+  // The drawing is queued; the swap waits for it and, with the refresh synchronised, for the
+  // display. glFinish first splits the two, so that only the wait counts as waiting.
+  glFinish();
+  const std::int64_t beforeSwap = now();
   SDL_GL_SwapWindow(window_.get());
+  swapWait_ = now() - beforeSwap;
   // SysBeep only records the request; the sound is made here.
   if (const long beeps = LumetraBeepCount(); beeps != beeps_) {
     beeps_ = beeps;
