@@ -75,6 +75,8 @@ bool PlaylistTransport::open(std::size_t index, int direction) {
       else
         source = std::make_unique<AudioDecoder>(files_[i]);
     } catch (const HostError& e) {
+      // A single file that cannot be played is the one error of the command.
+      if (files_.size() == 1) throw;
       std::fprintf(stderr, "lumetra: skipping %s: %s\n", files_[i].c_str(), e.what());
       continue;
     }

@@ -5,12 +5,19 @@
 #include <SDL_opengl.h>
 
 #include <chrono>
+#include <cstring>
 
 namespace lumetra {
 
 SdlScreen::SdlScreen(const std::string& title, int width, int height, bool fullscreen, int minWidth, int minHeight,
                      bool captureMode)
     : fullscreen_(fullscreen) {
+  // Without a display SDL falls back to drawing nowhere; a player that shows nothing would
+  // only puzzle its user. Asked for by name (SDL_VIDEODRIVER), such a driver is used.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) && !(asked && *asked))
+    throw HostError("no display to open a window on; run lumetra on a desktop (or set DISPLAY)");
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

@@ -274,4 +274,36 @@ TEST_F(LiveWindow, PlayKeysSettingsAndQuit) {
   EXPECT_EQ(*status, 0) << log();
 }
 
+// What goes wrong before a window can be shown: one line saying what and what to do, and
+// the exit status of the command line.
+TEST(LiveCommands, ErrorsAreOneLine) {
+  struct Row {
+    const char* name;
+    std::string command;
+    int status;
+    const char* says;
+  };
+  const std::string program = quote(LUMETRA_PROGRAM);
+  const Row rows[] = {
+      {"missing file", "SDL_AUDIODRIVER=dummy " + program + " play /nonexistent/song.flac", 1, "no such file"},
+      {"empty window size", program + " play --size 0x0", 2, "--size"},
+      {"capture device that is not there", "SDL_AUDIODRIVER=dummy " + program + " capture --device 'no such device'", 1,
+       "--list-devices"},
+      {"no display named", "env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy " + program + " play",
+       1, "window"},
+      {"no display at all", "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy " + program + " play",
+       1, "no display"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const auto out = run(r.command);
+    EXPECT_EQ(out.status, r.status) << out.output;
+    EXPECT_NE(out.output.find(r.says), std::string::npos) << out.output;
+    // Libraries probing for a display may add lines of their own; lumetra says one thing.
+    std::size_t ours = 0;
+    for (std::size_t at = out.output.find("lumetra"); at != std::string::npos; at = out.output.find("\nlumetra", at + 1)) ++ours;
+    EXPECT_EQ(ours, 1u) << out.output;
+  }
+}
+
 }  // namespace
