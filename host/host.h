@@ -558,7 +558,9 @@ void fillTrackInfo(TrackInfoBlock& track, const std::string& name, const std::st
 void fillStreamInfo(StreamInfoBlock& stream, const std::string& description);
 
 // The files in order, each opened when its turn comes (one that cannot be decoded is named on
-// stderr and skipped); no files plays the built-in demo. Sound is queued about 150 ms ahead.
+// stderr and passed over); no files plays the built-in demo. Sound is queued about 150 ms
+// ahead, and the next file is queued right behind the end of the one before: no gap between
+// tracks. The track changes when the first sample of the next one is heard.
 class PlaylistTransport final : public LiveTransport {
  public:
   // Throws HostError when no entry can be opened.
@@ -566,7 +568,7 @@ class PlaylistTransport final : public LiveTransport {
   ~PlaylistTransport() override;
   Pump pump() override;
   std::int64_t position() override;
-  SampleHistory& history() override { return *history_; }
+  SampleHistory& history() override { return *current_.history; }
   void setPaused(bool paused) override;
   bool restart() override;
   void stop() override;
@@ -577,14 +579,22 @@ class PlaylistTransport final : public LiveTransport {
   const StreamInfoBlock& streamInfo() const override { return stream_; }
 
  private:
-  bool open(std::size_t index, int direction);
-  void reopenAt(std::int64_t position);
+  struct Entry {
+    std::size_t index = 0;
+    std::unique_ptr<SampleSource> source;
+    std::unique_ptr<SampleHistory> history;  // over source, so declared after it
+  };
+  bool load(std::size_t index, int direction, Entry& into);
+  bool open(std::size_t index, int direction);  // makes it current, from its start
+  void describe();
+  bool finished() const;  // the current track has handed out all it has
+  void queueFrom(Entry& entry, std::int64_t from, std::int64_t to, std::int64_t offset);
   std::vector<std::string> files_;
   SoundOutput& out_;
-  std::size_t index_ = 0;
-  std::unique_ptr<SampleSource> source_;
-  std::unique_ptr<SampleHistory> history_;
-  std::int64_t queuedEnd_ = 0;  // the track position just after the last pair queued
+  Entry current_;
+  Entry next_;                  // queued behind the current one once that has given all it has
+  std::int64_t queuedEnd_ = 0;  // in the current track's positions: just after the last pair queued
+  std::int64_t boundary_ = 0;   // where the next track starts, in the same positions
   bool stopped_ = false;
   TrackInfoBlock track_{};
   StreamInfoBlock stream_{};

@@ -65,7 +65,7 @@ PlaylistTransport::~PlaylistTransport() = default;
 // Opens entry index, or the next one that opens in the direction given; a file that cannot
 // be decoded is named on stderr and passed over, as a player passes over a broken entry
 // rather than stopping the whole list.
-bool PlaylistTransport::open(std::size_t index, int direction) {
+bool PlaylistTransport::load(std::size_t index, int direction, Entry& into) {
   const std::size_t count = std::max<std::size_t>(files_.size(), 1);
   for (std::size_t i = index; i < count; i = direction > 0 ? i + 1 : i - 1) {
     std::unique_ptr<SampleSource> source;
@@ -80,25 +80,40 @@ bool PlaylistTransport::open(std::size_t index, int direction) {
       std::fprintf(stderr, "lumetra: skipping %s: %s\n", files_[i].c_str(), e.what());
       continue;
     }
-    // The history holds the new source's samples, so it goes before the old source does.
-    history_.reset();
-    source_ = std::move(source);
-    history_ = std::make_unique<SampleHistory>(*source_);
-    index_ = i;
-    queuedEnd_ = 0;
-    out_.clear();
-    const std::string name = trackName();
-    fillTrackInfo(track_, name, files_.empty() ? std::string() : files_[i], source_->length(), static_cast<int>(i) + 1,
-                  static_cast<int>(count));
-    fillStreamInfo(stream_, "44100 Hz stereo, " + source_->describe());
+    into.history.reset();
+    into.source = std::move(source);
+    into.history = std::make_unique<SampleHistory>(*into.source);
+    into.index = i;
     return true;
   }
   return false;
 }
 
+bool PlaylistTransport::open(std::size_t index, int direction) {
+  Entry entry;
+  if (!load(index, direction, entry)) return false;
+  next_ = Entry{};
+  current_ = std::move(entry);
+  queuedEnd_ = 0;
+  out_.clear();
+  describe();
+  return true;
+}
+
+void PlaylistTransport::describe() {
+  const std::size_t count = std::max<std::size_t>(files_.size(), 1);
+  fillTrackInfo(track_, trackName(), files_.empty() ? std::string() : files_[current_.index], current_.source->length(),
+                static_cast<int>(current_.index) + 1, static_cast<int>(count));
+  fillStreamInfo(stream_, "44100 Hz stereo, " + current_.source->describe());
+}
+
 std::string PlaylistTransport::trackName() const {
   if (files_.empty()) return "The built-in demo";
-  return std::filesystem::path(files_[index_]).stem().string();
+  return std::filesystem::path(files_[current_.index]).stem().string();
+}
+
+bool PlaylistTransport::finished() const {
+  return current_.history->ended() && queuedEnd_ >= current_.history->available();
 }
 
 std::int64_t PlaylistTransport::position() {
@@ -106,34 +121,53 @@ std::int64_t PlaylistTransport::position() {
   return std::max<std::int64_t>(0, queuedEnd_ - out_.pending());
 }
 
-LiveTransport::Pump PlaylistTransport::pump() {
-  if (stopped_) return Pump::Going;
-  const std::int64_t heard = position();
-  const std::int64_t target = heard + kLead;
-  while (queuedEnd_ < target) {
-    history_->fill(target);
-    const auto more = history_->range(queuedEnd_, target);
+// Queues entry's pairs [from, to) (its own positions), counted in the current track's
+// positions from offset on.
+void PlaylistTransport::queueFrom(Entry& entry, std::int64_t from, std::int64_t to, std::int64_t offset) {
+  while (from < to) {
+    entry.history->fill(to);
+    const auto more = entry.history->range(from, to);
     if (more.empty()) break;
     out_.queue(more);
-    queuedEnd_ += static_cast<std::int64_t>(more.size() / kChannels);
+    from += static_cast<std::int64_t>(more.size() / kChannels);
+    queuedEnd_ = offset + from;
   }
-  history_->dropBefore(heard - kRewind);
-  // The track is over once everything it had has been heard.
-  if (history_->ended() && queuedEnd_ >= history_->available() && out_.pending() == 0) {
-    if (index_ + 1 < files_.size() && open(index_ + 1, +1)) return Pump::TrackChanged;
-    stopped_ = true;
-    out_.clear();
-    return Pump::Ended;
+}
+
+LiveTransport::Pump PlaylistTransport::pump() {
+  if (stopped_) return Pump::Going;
+  std::int64_t heard = position();
+  Pump result = Pump::Going;
+  if (next_.history && heard >= boundary_) {
+    // The first sample of the next track is being heard: it is the current one now.
+    queuedEnd_ -= boundary_;
+    heard -= boundary_;
+    current_ = std::move(next_);
+    next_ = Entry{};
+    describe();
+    result = Pump::TrackChanged;
   }
-  return Pump::Going;
+  const std::int64_t target = heard + kLead;
+  if (!next_.history) queueFrom(current_, queuedEnd_, target, 0);
+  if (!next_.history && finished()) {
+    if (current_.index + 1 < files_.size() && load(current_.index + 1, +1, next_)) {
+      boundary_ = queuedEnd_;
+    } else if (out_.pending() == 0) {
+      stopped_ = true;
+      out_.clear();
+      return Pump::Ended;
+    }
+  }
+  if (next_.history) queueFrom(next_, queuedEnd_ - boundary_, target - boundary_, boundary_);
+  current_.history->dropBefore(heard - kRewind);
+  return result;
 }
 
 void PlaylistTransport::setPaused(bool paused) { out_.setPaused(paused); }
 
 bool PlaylistTransport::restart() {
   // After the end of the list the first entry plays again; after a stop, the current one.
-  const std::size_t from = history_->ended() && queuedEnd_ >= history_->available() ? 0 : index_;
-  if (!open(from, +1)) return false;
+  if (!open(finished() ? 0 : current_.index, +1)) return false;
   stopped_ = false;
   out_.setPaused(false);
   return true;
@@ -141,6 +175,7 @@ bool PlaylistTransport::restart() {
 
 void PlaylistTransport::stop() {
   stopped_ = true;
+  next_ = Entry{};
   out_.clear();
   out_.setPaused(true);
 }
@@ -148,46 +183,38 @@ void PlaylistTransport::stop() {
 // Seeking forward decodes up to the new place; seeking back uses what is still held (the
 // last 30 seconds), and beyond that opens the file again and decodes up to the place: the
 // decoders give no random access, and decoding runs far faster than playback.
-void PlaylistTransport::reopenAt(std::int64_t target) {
-  history_.reset();
-  if (files_.empty())
-    source_ = std::make_unique<DemoSignal>();
-  else
-    source_ = std::make_unique<AudioDecoder>(files_[index_]);
-  history_ = std::make_unique<SampleHistory>(*source_);
-  history_->fill(target);
-}
-
 bool PlaylistTransport::seek(double seconds) {
   if (stopped_) return false;
   const std::int64_t heard = position();
   std::int64_t target = std::max<std::int64_t>(0, heard + static_cast<std::int64_t>(seconds * kSampleRate));
-  if (target < heard && history_->range(target, target + 1).empty()) {
+  SampleHistory* history = current_.history.get();
+  if (target < heard && history->range(target, target + 1).empty()) {
+    Entry again;
     try {
-      reopenAt(target);
+      if (!load(current_.index, +1, again) || again.index != current_.index) throw HostError("the file cannot be read again");
     } catch (const HostError& e) {
-      std::fprintf(stderr, "lumetra: cannot seek: %s\n", e.what());
-      stopped_ = true;
+      std::fprintf(stderr, "lumetra: cannot seek in %s: %s\n", trackName().c_str(), e.what());
       return false;
     }
+    current_ = std::move(again);
+    history = current_.history.get();
   }
-  history_->fill(target + kLead);
+  next_ = Entry{};
+  history->fill(target + kLead);
   // Past the end: the last moment of the track, so that it ends as it would have.
-  target = std::min(target, history_->available());
+  target = std::min(target, history->available());
   out_.clear();
   queuedEnd_ = target;
-  history_->dropBefore(target - kRewind);
+  history->dropBefore(target - kRewind);
   return true;
 }
 
 bool PlaylistTransport::skip(int tracks) {
-  if (stopped_ || files_.size() <= 1 || tracks == 0) {
-    if (tracks < 0 && !stopped_) seek(-static_cast<double>(position()) / kSampleRate);
-    return false;
-  }
-  const long long wanted = static_cast<long long>(index_) + tracks;
-  if (wanted < 0) {
-    seek(-static_cast<double>(position()) / kSampleRate);  // before the first: its start
+  if (stopped_ || tracks == 0) return false;
+  const long long wanted = static_cast<long long>(current_.index) + tracks;
+  if (wanted < 0 || files_.size() <= 1) {
+    // Before the first: back to its start.
+    if (tracks < 0) seek(-static_cast<double>(position()) / kSampleRate);
     return false;
   }
   if (wanted >= static_cast<long long>(files_.size())) return false;

@@ -134,6 +134,7 @@ class ClockedSound final : public SoundOutput {
   void queue(std::span<const std::int16_t> samples) override {
     advance();
     queued_ += static_cast<std::int64_t>(samples.size() / kChannels);
+    if (record) played.insert(played.end(), samples.begin(), samples.end());
   }
   std::int64_t pending() override {
     advance();
@@ -147,6 +148,8 @@ class ClockedSound final : public SoundOutput {
     advance();
     queued_ = heard_;
   }
+  bool record = false;
+  std::vector<std::int16_t> played;  // everything queued, when recording
 
  private:
   void advance() {
@@ -163,8 +166,13 @@ class ClockedSound final : public SoundOutput {
   bool paused_ = true;
 };
 
-// A 16-bit stereo WAV of `pairs` pairs of a quiet Lissajous figure.
-void writeWav(const std::filesystem::path& file, std::int64_t pairs) {
+// Pair i of a quiet Lissajous figure; a file made from `first` on starts with pair `first`.
+std::int16_t figure(std::int64_t i, int channel) {
+  return static_cast<std::int16_t>(9000 * (channel ? std::cos(i * 0.047) : std::sin(i * 0.031)));
+}
+
+// A 16-bit stereo WAV of `pairs` pairs of the figure from pair `first` on.
+void writeWav(const std::filesystem::path& file, std::int64_t pairs, std::int64_t first = 0) {
   std::ofstream out(file, std::ios::binary);
   const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
   const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
@@ -181,9 +189,9 @@ void writeWav(const std::filesystem::path& file, std::int64_t pairs) {
   u16(16);
   out.write("data", 4);
   u32(bytes);
-  for (std::int64_t i = 0; i < pairs; ++i) {
-    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::sin(i * 0.031))));
-    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::cos(i * 0.047))));
+  for (std::int64_t i = first; i < first + pairs; ++i) {
+    u16(static_cast<std::uint16_t>(figure(i, 0)));
+    u16(static_cast<std::uint16_t>(figure(i, 1)));
   }
 }
 
@@ -192,6 +200,8 @@ struct Session {
   std::vector<Message> log;
   ScriptedScreen screen;
   Session(int w, int h, std::vector<ScriptedScreen::Step> script) : screen(w, h, std::move(script)) {}
+
+  std::vector<std::int16_t> played;
 
   void run(std::vector<std::string> files, LiveLoopOptions options = {}) {
     auto loaded = LoadedBundle::load(LUMETRA_BUNDLE_DIR);
@@ -204,8 +214,10 @@ struct Session {
       auto visual = VisualInstance::create(**loaded, recorded);
       ASSERT_TRUE(visual) << visual.error().message;
       ClockedSound sound(screen);
+      sound.record = true;
       PlaylistTransport playlist(std::move(files), sound);
       LiveLoop(**visual, screen, playlist, options).run();
+      played = std::move(sound.played);
     }
     gLog = nullptr;
   }
@@ -300,6 +312,32 @@ TEST(LiveLoop, WholeSessionInOrder) {
   EXPECT_GE(stoppedNulls, 17);
   EXPECT_LE(stoppedNulls, 22);
   EXPECT_LT(vstp, hide);
+}
+
+TEST(LiveLoop, TracksFollowWithoutAGap) {
+  hosttest::ScratchDir dir;
+  // Two parts of one figure: heard one after the other, they must be the figure unbroken.
+  writeWav(dir / "one.wav", kSampleRate / 4);
+  writeWav(dir / "two.wav", kSampleRate / 2, kSampleRate / 4);
+  Session s(320, 240, {{1200 * kMs, character('q')}});
+  s.run({(dir / "one.wav").string(), (dir / "two.wav").string()});
+
+  const std::vector<std::string> expected = {"init", "show", "vply", "vrnd", "ctrk", "vrnd", "vstp", "null", "vevt", "hide", "clr "};
+  EXPECT_EQ(s.collapsed(), expected);
+  const std::int64_t total = kSampleRate * 3 / 4;
+  ASSERT_EQ(s.played.size(), static_cast<std::size_t>(total * kChannels));
+  for (std::int64_t i = 0; i < total; ++i) {
+    ASSERT_EQ(s.played[2 * i], figure(i, 0)) << "pair " << i;
+    ASSERT_EQ(s.played[2 * i + 1], figure(i, 1)) << "pair " << i;
+  }
+  // The track changes as its first sample is heard: the first track's 15 frames (those
+  // before sample 11025), then the second's from its frame 0.
+  const long ctrk = s.indexOf("ctrk");
+  long before = 0;
+  for (long i = 0; i < ctrk; ++i) before += s.log[i].code == "vrnd";
+  EXPECT_EQ(before, kClock.framesIn(kSampleRate / 4));
+  ASSERT_EQ(s.log[ctrk + 1].code, "vrnd");
+  EXPECT_EQ(s.log[ctrk + 1].timeStamp, 0u);
 }
 
 TEST(LiveLoop, CharactersGoToThePluginFirst) {
