@@ -458,7 +458,7 @@ PluginSet loadPlugins(const std::vector<std::filesystem::path>& places, bool rep
 // `lumetra play` and `lumetra capture`: the picture in a window, paced by the sound device,
 // with the toolkit's windows (the settings window) drawn over it (live.cpp; the window in
 // screen.cpp, the drawing of the toolkit's windows in overlay.cpp, the sound devices in
-// sound.cpp). The loop is written against three small interfaces, the screen, the transport
+// sound.cpp, the two commands put together in player.cpp). The loop is written against three small interfaces, the screen, the transport
 // and the sound device, so that a test drives it with a scripted screen and clock.
 
 // A key the player acts on that is not a character.

@@ -217,8 +217,13 @@ class LiveWindow : public ::testing::Test {
 
 TEST_F(LiveWindow, PlayKeysSettingsAndQuit) {
   writeTone(dir_ / "tone.wav");
+  // Under the sanitizers the player is still checked for bad memory use and undefined
+  // behaviour, but not for leaks: the window system's libraries (D-Bus, the GL driver, which
+  // is unloaded before the end) keep blocks for the life of the process, and their stacks
+  // cannot be told apart from ours. The loop's own leaks are checked by the loop tests.
   Child player({LUMETRA_PROGRAM, "play", (dir_ / "tone.wav").string(), "--size", "640x360"},
-               {"DISPLAY=" + server_->display(), "SDL_AUDIODRIVER=dummy", "LUMETRA_TRACE_OVERLAY=1"},
+               {"DISPLAY=" + server_->display(), "SDL_AUDIODRIVER=dummy", "LUMETRA_TRACE_OVERLAY=1",
+                "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"},
                (dir_ / "lumetra.log").string());
   const auto found = run(x("timeout 20 xdotool search --sync --onlyvisible --name '^Lumetra'"));
   ASSERT_EQ(found.status, 0) << "no window appeared\n" << log();
