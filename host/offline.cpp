@@ -204,6 +204,15 @@ std::string runRender(const RenderJob& job) {
   if (!(job.start >= 0)) throw HostError("--start must not be negative");
   if (job.duration && !(*job.duration > 0)) throw HostError("--duration must be more than 0 seconds");
   if (job.at && !(*job.at >= 0)) throw HostError("--at must not be negative");
+  if (job.at && spec.kind != OutputKind::Still)
+    throw HostError("--at picks the moment of a .png still; for a video or a sequence give --start and --duration");
+  // The output replaces its file only at the end, by which time the input has been read;
+  // still, a render over its own input would lose the sound, so it is refused up front.
+  if (!job.input.empty() && !spec.toStdout) {
+    std::error_code ec;
+    if (fs::equivalent(job.input, spec.path, ec))
+      throw HostError("the output " + spec.path.string() + " is the input itself; choose another -o");
+  }
 
   std::unique_ptr<SampleSource> source;
   if (job.input.empty())
