@@ -170,9 +170,9 @@ OSStatus LoadedBundle::hostCallback(void* cookie, OSType selector, HostCallBlock
       return noErr;
     }
     case kPlayerGetPluginFileSpecMessage: {
-      FSSpec* spec = block->u.getPluginFileSpecMessage.fileSpec;
-      if (!spec) return paramErr;
-      return LumetraMakeFileSpec(self->info_.path.c_str(), spec);
+      FSSpec* fileSpec = block->u.getPluginFileSpecMessage.fileSpec;
+      if (!fileSpec) return paramErr;
+      return LumetraMakeFileSpec(self->info_.path.c_str(), fileSpec);
     }
     case kPlayerIdleMessage:
       return noErr;
