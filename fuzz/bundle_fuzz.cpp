@@ -20,16 +20,26 @@
 #include <string_view>
 #include <vector>
 
-#include "input.h"
+#include "finding.h"
 #include "platform.h"
 
 namespace {
 
 using lumetra::fuzz::Finding;
 
+// The files are rewritten for every input. On a disk file system a rewrite of a file waits
+// for its blocks to be written back, which made the target wait on the disk most of the time,
+// so the folder goes into memory where the system offers a place there.
+std::filesystem::path ScratchFolder() {
+  std::error_code error;
+  if (!std::getenv("TMPDIR") && std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0)
+    return "/dev/shm";
+  return std::filesystem::temp_directory_path();
+}
+
 const std::filesystem::path& BundleFolder() {
   static const std::filesystem::path folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumetra-fuzz-bundle-XXXXXX").string();
+    std::string pattern = (ScratchFolder() / "lumetra-fuzz-bundle-XXXXXX").string();
     if (!mkdtemp(pattern.data())) Finding("cannot make a temporary folder");
     std::filesystem::create_directories(std::filesystem::path(pattern) / "Contents" / "Resources");
     std::atexit([] {

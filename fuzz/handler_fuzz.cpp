@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "guarded.h"
-#include "input.h"
+#include "finding.h"
 #include "render.h"
 #include "testhost.h"
 
@@ -326,12 +326,15 @@ struct Session {
     } else if (code == kVisualPluginShowWindowMessage || code == kVisualPluginSetWindowMessage) {
       const Rect& r = block.u.showWindowMessage.drawRect;
       const long long w = static_cast<long long>(r.right) - r.left, h = static_cast<long long>(r.bottom) - r.top;
-      const bool usable = w > 0 && h > 0 && w * h * 4 < (1LL << 31);
+      // A world's bounds are 16-bit: a rectangle wider or higher than 32767 has none.
+      const bool usable = w > 0 && h > 0 && w <= 32767 && h <= 32767 && w * h * 4 < (1LL << 31);
       if (status != noErr && status != paramErr && status != memFullErr)
         fail(code, "answered " + std::to_string(status));
-      if (port && !usable && status == noErr) fail(code, "made a world for an unusable rectangle");
+      const std::string rect = " (top " + std::to_string(r.top) + ", left " + std::to_string(r.left) + ", bottom " +
+                               std::to_string(r.bottom) + ", right " + std::to_string(r.right) + ")";
+      if (port && !usable && status == noErr) fail(code, "made a world for an unusable rectangle" + rect);
       if (port && usable && status != noErr && !faultsPending)
-        fail(code, "refused a usable rectangle with " + std::to_string(status));
+        fail(code, "refused a usable rectangle" + rect + " with " + std::to_string(status));
       if (status != noErr && (state->destPort || state->offscreenWorld))
         fail(code, "failed but still holds a port or a world");
       if (std::memcmp(&state->destRect, &r, sizeof r) != 0) fail(code, "did not keep the rectangle");

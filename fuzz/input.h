@@ -4,29 +4,21 @@
 // that sit on the edges, inside, anywhere, or at the extremes of 16 bits.
 //
 // Everything is drawn from a FuzzedDataProvider, so an input means the same case on every run
-// and libFuzzer's mutations move it gradually. A finding is reported with Finding(), which
-// prints what went wrong and aborts, so libFuzzer keeps the input.
+// and libFuzzer's mutations move it gradually.
 #ifndef LUMETRA_FUZZ_INPUT_H
 #define LUMETRA_FUZZ_INPUT_H
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "finding.h"
 #include "guarded.h"
 #include "reference.h"
 
 namespace lumetra::fuzz {
-
-[[noreturn]] inline void Finding(const std::string& what) {
-  std::fprintf(stderr, "finding: %s\n", what.c_str());
-  std::fflush(stderr);
-  std::abort();
-}
 
 inline SInt16 Clamp16(long long x) { return static_cast<SInt16>(x < -32768 ? -32768 : x > 32767 ? 32767 : x); }
 
