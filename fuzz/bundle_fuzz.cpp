@@ -10,8 +10,6 @@
 //      (and "PluginSettings") is made, shown, its controls listed, looked up by ID and
 //      clicked, with and without a handler installed, then disposed of;
 //   3. nothing the toolkit allocated for the file, its windows or its controls is left over.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,32 +19,18 @@
 #include <vector>
 
 #include "finding.h"
+#include "scratch.h"
 #include "platform.h"
 
 namespace {
 
 using lumetra::fuzz::Finding;
 
-// The files are rewritten for every input. On a disk file system a rewrite of a file waits
-// for its blocks to be written back, which made the target wait on the disk most of the time,
-// so the folder goes into memory where the system offers a place there.
-std::filesystem::path ScratchFolder() {
-  std::error_code error;
-  if (!std::getenv("TMPDIR") && std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0)
-    return "/dev/shm";
-  return std::filesystem::temp_directory_path();
-}
-
 const std::filesystem::path& BundleFolder() {
   static const std::filesystem::path folder = [] {
-    std::string pattern = (ScratchFolder() / "lumetra-fuzz-bundle-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) Finding("cannot make a temporary folder");
-    std::filesystem::create_directories(std::filesystem::path(pattern) / "Contents" / "Resources");
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(BundleFolder(), ignored);
-    });
-    return std::filesystem::path(pattern);
+    const std::filesystem::path root = lumetra::fuzz::ScratchFolder("lumetra-fuzz-bundle");
+    std::filesystem::create_directories(root / "Contents" / "Resources");
+    return root;
   }();
   return folder;
 }
