@@ -90,8 +90,18 @@ inline FuzzMap MakeMap(FuzzedDataProvider& in, int pixelSize = 0, int maxWidth =
   FuzzMap m;
   m.pixelSize = pixelSize ? pixelSize : PixelSize(in);
   Rect bounds{};
-  Axis(in, maxWidth, &bounds.left, &bounds.right);
-  Axis(in, maxHeight, &bounds.top, &bounds.bottom);
+  if (in.ConsumeIntegralInRange(0, 15) == 0) {
+    // Wide: rows of 32768 bytes or more, so that no byte offset within a row fits 16 bits.
+    const int bytesPerPixel = m.pixelSize >= 8 ? m.pixelSize / 8 : 1;
+    const int width = in.ConsumeIntegralInRange(32768 / bytesPerPixel, 40000 / bytesPerPixel);
+    bounds.left = static_cast<SInt16>(-width / 2 + in.ConsumeIntegralInRange(-100, 100));
+    bounds.right = static_cast<SInt16>(bounds.left + width);
+    bounds.top = static_cast<SInt16>(in.ConsumeIntegralInRange(-100, 100));
+    bounds.bottom = static_cast<SInt16>(bounds.top + in.ConsumeIntegralInRange(1, 3));
+  } else {
+    Axis(in, maxWidth, &bounds.left, &bounds.right);
+    Axis(in, maxHeight, &bounds.top, &bounds.bottom);
+  }
   const int width = bounds.right > bounds.left ? bounds.right - bounds.left : 0;
   const int minimal = (width * m.pixelSize + 7) / 8;
   // Padding of any byte count: the library must not assume rows start on a pixel boundary.

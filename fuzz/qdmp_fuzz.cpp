@@ -95,6 +95,28 @@ void Colors(FuzzedDataProvider& in) {
   if (QDMP_RGBColorDistance(a, b) != QDMP_RGBColorDistance(b, a)) Finding("QDMP_RGBColorDistance is not symmetric");
 }
 
+// Radii up to the largest: circles far bigger than any map must clip as small ones do.
+UInt16 Radius(FuzzedDataProvider& in) {
+  switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 4));
+    case 1: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 80));
+    case 2: return static_cast<UInt16>(65535 - in.ConsumeIntegralInRange(0, 2));
+    default: return in.ConsumeIntegral<UInt16>();
+  }
+}
+
+// The ranged draws stay in their documented ranges.
+void Random(FuzzedDataProvider& in) {
+  QDMP_RandomSInt16();
+  const SInt16 min16 = in.ConsumeIntegral<SInt16>(), max16 = in.ConsumeIntegral<SInt16>();
+  const SInt16 r16 = QDMP_Random_RangeSInt16(min16, max16);
+  if (max16 > min16 && (r16 < min16 || r16 >= max16)) Finding("QDMP_Random_RangeSInt16 left [min, max)");
+  const SInt32 min32 = in.ConsumeIntegral<SInt32>(), max32 = in.ConsumeIntegral<SInt32>();
+  const SInt32 r32 = QDMP_Random_RangeSInt32(min32, max32);
+  if (max32 >= min32 && (r32 < min32 || r32 > max32)) Finding("QDMP_Random_RangeSInt32 left [min, max]");
+  if (max32 < min32 && r32 != min32 && r32 != max32) Finding("QDMP_Random_RangeSInt32 with max < min gave neither");
+}
+
 // Getters on a map the library does not draw at, or outside a map's bounds, answer their empty
 // values; anything else must at least not fault.
 void Getters(FuzzedDataProvider& in, const FuzzMap& m) {
@@ -119,7 +141,7 @@ void Call(FuzzedDataProvider& in, const FuzzMap& m, const FuzzMap& other) {
   PixMapHandle pm = m.handle();
   const RGBColor c = Color(in);
   const UInt32 x = in.ConsumeIntegral<UInt32>();
-  switch (in.ConsumeIntegralInRange(0, 20)) {
+  switch (in.ConsumeIntegralInRange(0, 21)) {
     case 0: QDMP_Set_Pixel(pm, H(in, m), V(in, m), &c); break;
     case 1: QDMP_Set_PixelP(pm, P(in, m), &c); break;
     case 2: {
@@ -163,9 +185,71 @@ void Call(FuzzedDataProvider& in, const FuzzMap& m, const FuzzMap& other) {
     }
     case 11: Geometry(in, m); break;
     case 12: Colors(in); break;
-    default:
-      (void)other;
+    case 13: {
+      const UInt16 radius = Radius(in);
+      in.ConsumeBool() ? QDMP_Draw_Circle(pm, H(in, m), V(in, m), radius, &c) : QDMP_Draw_CircleP(pm, P(in, m), radius, &c);
       break;
+    }
+    case 14: {
+      const SInt16 h = H(in, m), v = V(in, m);
+      const UInt16 radius = Radius(in);
+      QDMP_Draw_Circle8(pm, h, v, radius, UInt8(x));
+      QDMP_Draw_Circle16(pm, h, v, radius, UInt16(x));
+      QDMP_Draw_Circle32(pm, h, v, radius, x);
+      const Point p = {v, h};
+      QDMP_Draw_CircleP8(pm, p, radius, UInt8(x));
+      QDMP_Draw_CircleP16(pm, p, radius, UInt16(x));
+      QDMP_Draw_CircleP32(pm, p, radius, x);
+      break;
+    }
+    case 15: {
+      const UInt16 radius = Radius(in);
+      in.ConsumeBool() ? QDMP_Fill_Circle(pm, H(in, m), V(in, m), radius, &c) : QDMP_Fill_CircleP(pm, P(in, m), radius, &c);
+      break;
+    }
+    case 16: {
+      const SInt16 h = H(in, m), v = V(in, m);
+      const UInt16 radius = Radius(in);
+      QDMP_Fill_Circle8(pm, h, v, radius, UInt8(x));
+      QDMP_Fill_Circle16(pm, h, v, radius, UInt16(x));
+      QDMP_Fill_Circle32(pm, h, v, radius, x);
+      const Point p = {v, h};
+      QDMP_Fill_CircleP8(pm, p, radius, UInt8(x));
+      QDMP_Fill_CircleP16(pm, p, radius, UInt16(x));
+      QDMP_Fill_CircleP32(pm, p, radius, x);
+      break;
+    }
+    case 17: QDMP_Draw_Curve(pm, P(in, m), P(in, m), P(in, m), &c); break;
+    case 18: {
+      // Onto the other map or within this one; rectangles around either map, or null.
+      const FuzzMap& dst = in.ConsumeBool() ? other : m;
+      const Rect srcRect = AnyRect(in, m), dstRect = AnyRect(in, dst);
+      const Rect* s = in.ConsumeIntegralInRange(0, 15) ? &srcRect : nullptr;
+      const Rect* d = in.ConsumeIntegralInRange(0, 15) ? &dstRect : nullptr;
+      switch (in.ConsumeIntegralInRange(0, 4)) {
+        case 0: QDMP_Copy_Rect(pm, dst.handle(), s, d); break;
+        case 1: QDMP_Copy_Rect8(pm, dst.handle(), s, d); break;
+        case 2: QDMP_Copy_Rect16(pm, dst.handle(), s, d); break;
+        case 3: QDMP_Copy_Rect32(pm, dst.handle(), s, d); break;
+        default: QDMP_Copy_Rect32A(pm, dst.handle(), s, d); break;
+      }
+      break;
+    }
+    case 19: {
+      const FuzzMap& dst = in.ConsumeBool() ? other : m;
+      const SInt16 sRow = V(in, m), sH1 = H(in, m), sH2 = H(in, m);
+      const SInt16 dRow = V(in, dst), dH1 = H(in, dst), dH2 = H(in, dst);
+      switch (in.ConsumeIntegralInRange(0, 4)) {
+        case 0: QDMP_Copy_Scan(pm, dst.handle(), sRow, sH1, sH2, dRow, dH1, dH2); break;
+        case 1: QDMP_Copy_Scan8(pm, dst.handle(), sRow, sH1, sH2, dRow, dH1, dH2); break;
+        case 2: QDMP_Copy_Scan16(pm, dst.handle(), sRow, sH1, sH2, dRow, dH1, dH2); break;
+        case 3: QDMP_Copy_Scan32(pm, dst.handle(), sRow, sH1, sH2, dRow, dH1, dH2); break;
+        default: QDMP_Copy_Scan32A(pm, dst.handle(), sRow, sH1, sH2, dRow, dH1, dH2); break;
+      }
+      break;
+    }
+    case 20: QDMP_DownMip32A(pm, in.ConsumeBool() ? other.handle() : pm); break;
+    default: Random(in); break;
   }
 }
 
