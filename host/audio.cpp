@@ -132,6 +132,16 @@ AudioDecoder::AudioDecoder(const fs::path& file) : impl_(std::make_unique<Impl>(
   if (r < 0) throw HostError(d.name + ": its sound cannot be decoded (" + avError(r) + "); give another file");
   if (d.codec->sample_rate <= 0 || d.codec->ch_layout.nb_channels <= 0)
     throw HostError(d.name + ": its sound has no usable rate or channels; give another file");
+  // A damaged header can claim any rate. Bringing 520 MHz down to 44.1 kHz made the resampler
+  // build a filter of hundreds of millions of taps (a gigabyte, half a minute) before the
+  // first sample; at 1 Hz one decoded frame of a thousand samples became 17 minutes of sound,
+  // all converted at once (300 MB). Sound files lie between 1 kHz and 768 kHz; a claim outside
+  // that is damage.
+  constexpr int kMinSampleRate = 1000;
+  constexpr int kMaxSampleRate = 768000;
+  if (d.codec->sample_rate < kMinSampleRate || d.codec->sample_rate > kMaxSampleRate)
+    throw HostError(d.name + ": its sound claims " + std::to_string(d.codec->sample_rate) +
+                    " samples a second, which no sound file has (the file is damaged); give another file");
 
   AVChannelLayout in{};
   if (d.codec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
