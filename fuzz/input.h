@@ -138,6 +138,16 @@ inline SInt16 Coordinate(FuzzedDataProvider& in, int lo, int hi) {
 inline SInt16 H(FuzzedDataProvider& in, const FuzzMap& m) { return Coordinate(in, m.bounds().left, m.bounds().right); }
 inline SInt16 V(FuzzedDataProvider& in, const FuzzMap& m) { return Coordinate(in, m.bounds().top, m.bounds().bottom); }
 inline Point P(FuzzedDataProvider& in, const FuzzMap& m) { return Point{V(in, m), H(in, m)}; }
+// Radii up to the largest: circles far bigger than any map must clip as small ones do. Huge
+// radii are the rarer ones, as a circle's walk takes time in proportion to its radius.
+inline UInt16 Radius(FuzzedDataProvider& in) {
+  const int kind = in.ConsumeIntegralInRange(0, 9);
+  if (kind < 4) return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 4));
+  if (kind < 8) return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 80));
+  if (kind == 8) return static_cast<UInt16>(65535 - in.ConsumeIntegralInRange(0, 2));
+  return in.ConsumeIntegral<UInt16>();
+}
+
 inline RGBColor Color(FuzzedDataProvider& in) {
   return RGBColor{in.ConsumeIntegral<UInt16>(), in.ConsumeIntegral<UInt16>(), in.ConsumeIntegral<UInt16>()};
 }

@@ -26,6 +26,7 @@ using lumetra::fuzz::Finding;
 using lumetra::fuzz::FuzzMap;
 using lumetra::fuzz::H;
 using lumetra::fuzz::P;
+using lumetra::fuzz::Radius;
 using lumetra::fuzz::V;
 
 // The bytes a map's rows cover, padding included.
@@ -93,16 +94,6 @@ void Colors(FuzzedDataProvider& in) {
   QDMP_Mix_RGBColors(a, b, weight);
   if (QDMP_RGBColorDistance(a, a) != 0) Finding("QDMP_RGBColorDistance of a colour to itself is not 0");
   if (QDMP_RGBColorDistance(a, b) != QDMP_RGBColorDistance(b, a)) Finding("QDMP_RGBColorDistance is not symmetric");
-}
-
-// Radii up to the largest: circles far bigger than any map must clip as small ones do.
-UInt16 Radius(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 4));
-    case 1: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 80));
-    case 2: return static_cast<UInt16>(65535 - in.ConsumeIntegralInRange(0, 2));
-    default: return in.ConsumeIntegral<UInt16>();
-  }
 }
 
 // The ranged draws stay in their documented ranges.

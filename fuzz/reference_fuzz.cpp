@@ -20,6 +20,7 @@ using lumetra::fuzz::Finding;
 using lumetra::fuzz::FuzzMap;
 using lumetra::fuzz::H;
 using lumetra::fuzz::P;
+using lumetra::fuzz::Radius;
 using lumetra::fuzz::V;
 namespace ref = lumetra::ref;
 
@@ -164,15 +165,6 @@ void Colors(FuzzedDataProvider& in, Case& c) {
                  ") gave " + Describe(mixed) + ", the model " + Describe(ref::Mix(a, b, weight)) + "\n";
   if (QDMP_RGBColorDistance(a, b) != ref::Distance(a, b))
     c.problem += "QDMP_RGBColorDistance(" + Describe(a) + ", " + Describe(b) + ") differs from the model\n";
-}
-
-UInt16 Radius(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 4));
-    case 1: return static_cast<UInt16>(in.ConsumeIntegralInRange(0, 80));
-    case 2: return static_cast<UInt16>(65535 - in.ConsumeIntegralInRange(0, 2));
-    default: return in.ConsumeIntegral<UInt16>();
-  }
 }
 
 void Circles(FuzzedDataProvider& in, Case& c) {
