@@ -1,8 +1,10 @@
 // Damaged audio files through the player's decoder, found by fuzzing and kept as regression
 // tests: a header may claim any sample rate, and a claim no sound file makes must end in one
-// clear error at once, not in a resampler that works for half a minute on a gigabyte.
+// clear error at once, not in a resampler that works for half a minute on a gigabyte; and a
+// stream may change its channels from one frame to the next.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -81,5 +83,31 @@ TEST_P(DamagedRateTest, ClaimsNoSoundFileMakesAreOneClearError) {
 INSTANTIATE_TEST_SUITE_P(Rates, DamagedRateTest, ::testing::ValuesIn(kRows), [](const auto& info) {
   return "rate_" + std::to_string(info.param.rate);
 });
+
+// Stereo frames, then mono ones, in one MP3 stream (two files end to end, as a damaged or
+// concatenated file has them). The mono frames once reached a resampler made for two channels,
+// which read a second plane that they do not have and crashed; now both halves are heard.
+TEST(ChangingStream, ChannelsThatChangeMidStreamAreConverted) {
+  hosttest::ScratchDir dir;
+  ASSERT_TRUE(hosttest::makeSound(dir / "stereo.mp3", "sine=frequency=440:sample_rate=44100:duration=0.5",
+                                  "-ac 2 -c:a libmp3lame -b:a 64k"));
+  ASSERT_TRUE(hosttest::makeSound(dir / "mono.mp3", "sine=frequency=660:sample_rate=44100:duration=0.5",
+                                  "-ac 1 -c:a libmp3lame -b:a 64k"));
+  const auto file = dir / "both.mp3";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (const char* part : {"stereo.mp3", "mono.mp3"}) out << std::ifstream(dir / part, std::ios::binary).rdbuf();
+  }
+  lumetra::AudioDecoder decoder(file);
+  std::vector<std::int16_t> pairs(2 * 4096);
+  std::int64_t total = 0, loudLeft = 0;
+  while (const std::size_t got = decoder.read(pairs)) {
+    for (std::size_t i = 0; i < got; ++i) loudLeft += std::abs(pairs[2 * i]) > 1000;
+    total += static_cast<std::int64_t>(got);
+  }
+  // About a second of sound, and the sines are heard in both halves (not only the first).
+  EXPECT_GT(total, 40000);
+  EXPECT_GT(loudLeft, 30000);
+}
 
 }  // namespace
