@@ -303,7 +303,8 @@ struct Session {
         break;
     }
 
-    // What the addressed instance may draw into: the port it holds after the message.
+    // The ports before the message: afterwards only the rectangle of the port the addressed
+    // instance then holds may differ.
     std::vector<std::vector<uint8_t>> before;
     for (const Port& p : ports) before.push_back(p.bytes());
     CGrafPtr portBefore = nullptr;
@@ -433,8 +434,7 @@ struct Session {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TestHost& host = Host();
-  (void)host;
+  Host();  // loaded and registered before the first count
   const long records = LumetraLivePtrCount();
   Session(data, size).run();
   if (LumetraLivePtrCount() != records) Finding("instance records were left over after 'clr '");
