@@ -453,6 +453,251 @@ struct PluginSet {
 };
 PluginSet loadPlugins(const std::vector<std::filesystem::path>& places, bool reportSkipped = true);
 
+// ---- The live player ---------------------------------------------------------------------
+//
+// `lumetra play` and `lumetra capture`: the picture in a window, paced by the sound device,
+// with the toolkit's windows (the settings window) drawn over it (live.cpp; the window in
+// screen.cpp, the drawing of the toolkit's windows in overlay.cpp, the sound devices in
+// sound.cpp). The loop is written against three small interfaces, the screen, the transport
+// and the sound device, so that a test drives it with a scripted screen and clock.
+
+// A key the player acts on that is not a character.
+enum class LiveKey { Left, Right, Up, Down, Escape, FullscreenToggle };
+
+// What the window tells the loop, already sorted: characters go to the plug-in first, keys
+// straight to the player.
+struct LiveEvent {
+  enum class Kind { Character, Key, Resize, Expose, Pointer, Quit };
+  Kind kind = Kind::Quit;
+  char character = 0;         // Character: printable ASCII, as typed (shift applied)
+  LiveKey key = LiveKey::Left;
+  bool repeat = false;        // Character, Key: sent again because the key is held
+  int width = 0, height = 0;  // Resize: the new size of the picture in pixels
+  // Pointer: the mouse moved or clicked, which only the overlay's windows take; the screen
+  // is drawn again so that they follow.
+};
+
+// What the loop wants shown over the picture, besides the toolkit's windows.
+struct LiveStatus {
+  bool help = false;    // the list of shortcuts
+  std::string notice;   // a short line ("Paused", a track's name), empty for none
+  std::string stats;    // the frame time line of --stats, empty without it
+};
+
+// The window, the clock and the pacing. now() is microseconds on a monotonic clock.
+class LiveScreen {
+ public:
+  virtual ~LiveScreen() = default;
+  virtual std::pair<int, int> pixelSize() = 0;
+  virtual std::optional<LiveEvent> poll() = 0;
+  virtual std::int64_t now() = 0;
+  virtual void waitUntil(std::int64_t micros) = 0;
+  // Shows the frame's pixels with the overlays; clicks on the toolkit's controls made in
+  // the overlay are delivered to the platform before this returns.
+  virtual void present(const FrameBuffer& frame, const LiveStatus& status) = 0;
+  virtual void setFullscreen(bool on) = 0;
+  virtual bool fullscreen() const = 0;
+  // How long the latest present() waited for the display (its refresh), in microseconds: not
+  // work, so --stats leaves it out of the frame time.
+  virtual std::int64_t presentWait() const { return 0; }
+};
+
+// Where the sound of the live loop comes from and how far it has been heard.
+class LiveTransport {
+ public:
+  enum class Pump { Going, TrackChanged, Ended };
+  virtual ~LiveTransport() = default;
+  // Keeps the sound going: queues what the device needs next, or takes in what was
+  // captured. Answers whether the track changed or the last one ended.
+  virtual Pump pump() = 0;
+  // The sample being heard, counted from the start of the track.
+  virtual std::int64_t position() = 0;
+  virtual SampleHistory& history() = 0;
+  virtual void setPaused(bool paused) = 0;
+  // From the start of the current track after a stop (the first after the end); false when
+  // nothing can be played.
+  virtual bool restart() = 0;
+  virtual void stop() = 0;
+  // Moves by seconds (negative: back), kept inside the track; false when it cannot.
+  virtual bool seek(double seconds) = 0;
+  // Moves by whole tracks; true when another track is now current.
+  virtual bool skip(int tracks) = 0;
+  virtual std::string trackName() const = 0;
+  virtual const TrackInfoBlock& trackInfo() const = 0;
+  virtual const StreamInfoBlock& streamInfo() const = 0;
+};
+
+// Sound out, as the playlist needs it: interleaved 44.1 kHz stereo pairs.
+class SoundOutput {
+ public:
+  virtual ~SoundOutput() = default;
+  virtual void queue(std::span<const std::int16_t> samples) = 0;
+  // Pairs queued and not yet heard.
+  virtual std::int64_t pending() = 0;
+  virtual void setPaused(bool paused) = 0;
+  // Forgets everything queued: pending() is 0 afterwards.
+  virtual void clear() = 0;
+};
+
+// Sound in: the pairs captured since the last call, without waiting.
+class SoundInput {
+ public:
+  virtual ~SoundInput() = default;
+  virtual std::size_t read(std::span<std::int16_t> out) = 0;
+  virtual void setPaused(bool paused) = 0;
+};
+
+// The track and stream records the player hands over with 'vply' and 'ctrk'. The plug-in
+// copies them whole and never looks inside; their layout is the player's own: the track's
+// name at offset 0 and its file at offset 256, each NUL-terminated UTF-8 (cut to fit), then
+// 32-bit native words: length in milliseconds (0 when unknown) at 2048, track number from 1
+// at 2052, track count at 2056. The stream record: a description at offset 0 (NUL-terminated),
+// then sample rate at 256 and channel count at 260.
+void fillTrackInfo(TrackInfoBlock& track, const std::string& name, const std::string& file,
+                   std::optional<std::int64_t> lengthPairs, int number, int count);
+void fillStreamInfo(StreamInfoBlock& stream, const std::string& description);
+
+// The files in order, each opened when its turn comes (one that cannot be decoded is named on
+// stderr and passed over); no files plays the built-in demo. Sound is queued about 150 ms
+// ahead, and the next file is queued right behind the end of the one before: no gap between
+// tracks. The track changes when the first sample of the next one is heard.
+class PlaylistTransport final : public LiveTransport {
+ public:
+  // Throws HostError when no entry can be opened.
+  PlaylistTransport(std::vector<std::string> files, SoundOutput& out);
+  ~PlaylistTransport() override;
+  Pump pump() override;
+  std::int64_t position() override;
+  SampleHistory& history() override { return *current_.history; }
+  void setPaused(bool paused) override;
+  bool restart() override;
+  void stop() override;
+  bool seek(double seconds) override;
+  bool skip(int tracks) override;
+  std::string trackName() const override;
+  const TrackInfoBlock& trackInfo() const override { return track_; }
+  const StreamInfoBlock& streamInfo() const override { return stream_; }
+
+ private:
+  struct Entry {
+    std::size_t index = 0;
+    std::unique_ptr<SampleSource> source;
+    std::unique_ptr<SampleHistory> history;  // over source, so declared after it
+  };
+  bool load(std::size_t index, int direction, Entry& into);
+  bool open(std::size_t index, int direction);  // makes it current, from its start
+  void describe();
+  bool finished() const;  // the current track has handed out all it has
+  void queueFrom(Entry& entry, std::int64_t from, std::int64_t to, std::int64_t offset);
+  std::vector<std::string> files_;
+  SoundOutput& out_;
+  Entry current_;
+  Entry next_;                  // queued behind the current one once that has given all it has
+  std::int64_t queuedEnd_ = 0;  // in the current track's positions: just after the last pair queued
+  std::int64_t boundary_ = 0;   // where the next track starts, in the same positions
+  bool stopped_ = false;
+  TrackInfoBlock track_{};
+  StreamInfoBlock stream_{};
+};
+
+// What a capture device delivers, as the picture's sound. The position is the number of
+// pairs captured: each frame shows the latest sound in.
+class CaptureTransport final : public LiveTransport {
+ public:
+  CaptureTransport(SoundInput& in, std::string deviceName);
+  ~CaptureTransport() override;
+  Pump pump() override;
+  std::int64_t position() override;
+  SampleHistory& history() override { return *history_; }
+  void setPaused(bool paused) override;
+  bool restart() override;
+  void stop() override;
+  bool seek(double) override { return false; }
+  bool skip(int) override { return false; }
+  std::string trackName() const override { return name_; }
+  const TrackInfoBlock& trackInfo() const override { return track_; }
+  const StreamInfoBlock& streamInfo() const override { return stream_; }
+
+ private:
+  class Feed;
+  SoundInput& in_;
+  std::string name_;
+  std::unique_ptr<Feed> feed_;
+  std::unique_ptr<SampleHistory> history_;
+  std::vector<std::int16_t> scratch_;
+  TrackInfoBlock track_{};
+  StreamInfoBlock stream_{};
+};
+
+struct LiveLoopOptions {
+  int fps = 60;
+  bool stats = false;        // measure the frame time and show it (and print it each second)
+  bool captureMode = false;  // no seeking or track keys in the help
+  std::int64_t idleMicros = 33333;  // 'null' about 30 times a second while stopped or paused
+};
+
+// The live loop: 'show' with the window's size, 'vply' with the first track, then until a
+// quit: the window's events, 'vrnd' for each frame of the frame clock that the sound device
+// has reached while playing, 'null' about 30 times a second while paused or stopped, 'ctrk'
+// when the track changes, 'vstp' when the last one ends; on a quit 'vstp' if still playing,
+// then 'hide' (and the instance's 'clr ' when its owner lets it go).
+class LiveLoop {
+ public:
+  LiveLoop(VisualInstance& visual, LiveScreen& screen, LiveTransport& transport, LiveLoopOptions options);
+  ~LiveLoop();
+  // Throws HostError when the plug-in refuses the window.
+  void run();
+
+ private:
+  enum class State { Playing, Paused, Stopped };
+  void handle(const LiveEvent& e);
+  void character(char c, bool repeat);
+  void shortcut(char c);
+  void key(LiveKey k, bool repeat);
+  void resize(int width, int height);
+  void togglePause();
+  void notice(std::string text);
+  VisualInstance& visual_;
+  LiveScreen& screen_;
+  LiveTransport& transport_;
+  LiveLoopOptions options_;
+  FrameClock clock_;
+  PlaybackDriver driver_;
+  std::unique_ptr<FrameBuffer> frame_;
+  State state_ = State::Playing;
+  LiveStatus status_;
+  std::int64_t noticeUntil_ = 0;
+  bool quit_ = false;
+};
+
+struct LiveOptions {
+  std::vector<std::string> files;  // play: empty for the built-in demo
+  int width = 1280, height = 720;
+  bool fullscreen = false;
+  int fps = 60;
+  bool stats = false;
+  std::string device;              // capture: a device name, empty for the default choice
+  std::vector<std::filesystem::path> plugins;
+};
+
+// `lumetra play`, `lumetra capture`, `lumetra capture --list-devices`: exit statuses.
+int runPlay(const LiveOptions& options);
+int runCapture(const LiveOptions& options);
+int listCaptureDevices();
+
+// The capture device `capture` opens, from the names SDL lists (monitor sources included):
+//   - requested not empty: the device of exactly that name, else the one device whose name
+//     contains it (letter case ignored); an error naming the choices when none or several do;
+//   - else the monitor of the default output ("Monitor of " + its name) where there is one,
+//     else the first monitor listed, so that what the machine plays is shown rather than a
+//     microphone; else "" (the system's default capture device).
+Expected<std::string> chooseCaptureDevice(const std::vector<std::string>& devices, const std::string& defaultOutput,
+                                          const std::string& requested);
+
+// The capture device of that name (empty: the system's default) through SDL, capturing from
+// the moment it is opened, as `capture` uses it. Throws HostError when it cannot be opened.
+std::unique_ptr<SoundInput> openCaptureDevice(const std::string& name);
+
 }  // namespace lumetra
 
 #endif

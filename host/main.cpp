@@ -44,6 +44,54 @@ std::string timeInto(const std::string& text, std::optional<double>& into, const
   return {};
 }
 
+
+// ---- The live commands: play, capture and demo --play (live.cpp, player.cpp) ---------------
+
+struct LiveCommands {
+  LiveOptions options;
+  std::string size = "1280x720";
+  bool listDevices = false;
+  bool demoPlay = false;
+  CLI::App* play = nullptr;
+  CLI::App* capture = nullptr;
+};
+
+void addLiveCommands(CLI::App& app, CLI::App& demo, LiveCommands& live) {
+  live.play = app.add_subcommand("play", "Play sound files in a window with the visualizer (the built-in demo when no file "
+                                         "is given). Keys: Space pause, arrows seek and change track, comma settings, "
+                                         "F11 fullscreen, H help, Q quit");
+  live.play->add_option("files", live.options.files, "Sound files, played in order")->type_name("FILES...");
+  live.capture = app.add_subcommand("capture", "Show what the machine plays (the monitor of the default output), or a "
+                                               "microphone, live in a window");
+  live.capture->add_option("--device", live.options.device, "The capture device: its name, or a part of it")
+      ->type_name("NAME");
+  live.capture->add_flag("--list-devices", live.listDevices, "List the capture devices and which one is the default");
+  for (CLI::App* c : {live.play, live.capture, &demo}) {
+    c->add_option("--size", live.size, "Window size (in the desktop's units)")->type_name("WxH")->capture_default_str();
+    c->add_flag("--fullscreen", live.options.fullscreen, "Start fullscreen (borderless; F11 toggles)");
+    c->add_option("--fps", live.options.fps, "Pictures per second, 1 to 1000")->type_name("N")->capture_default_str();
+    c->add_flag("--stats", live.options.stats, "Show and print the time each frame takes");
+  }
+  demo.add_flag("--play", live.demoPlay, "Show the demo live in a window with its sound instead of writing files");
+}
+
+// Answers the exit status, or nullopt when no live command was asked for.
+std::optional<int> runLiveCommands(LiveCommands& live, CLI::App& demo, const std::vector<fs::path>& plugins) {
+  const bool demoPlay = demo && live.demoPlay;
+  if (!*live.play && !*live.capture && !demoPlay) return std::nullopt;
+  if (*live.capture && live.listDevices) return listCaptureDevices();
+  VideoFormat size;
+  if (const std::string problem = sizeInto(live.size, size); !problem.empty()) {
+    std::fprintf(stderr, "lumetra: %s\n", problem.c_str());
+    return 2;
+  }
+  live.options.width = size.width;
+  live.options.height = size.height;
+  live.options.plugins = plugins;
+  if (demoPlay) live.options.files.clear();
+  return *live.capture ? runCapture(live.options) : runPlay(live.options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +137,8 @@ int main(int argc, char** argv) {
   demo->add_flag("-q,--quiet", quiet, "No progress bar and no summary line");
 
   auto* plugins = app.add_subcommand("plugins", "List the visualizer bundles found and what each registered");
+  LiveCommands live;
+  addLiveCommands(app, *demo, live);
 
   try {
     app.parse(argc, argv);
@@ -102,7 +152,7 @@ int main(int argc, char** argv) {
           continue;
         }
         if (!word.empty() && word[0] != '-') {
-          std::fprintf(stderr, "lumetra: unknown command \"%s\"; the commands are render, demo and plugins (see lumetra --help)\n",
+          std::fprintf(stderr, "lumetra: unknown command \"%s\"; the commands are render, demo, plugins, play and capture (see lumetra --help)\n",
                        word.c_str());
           return 2;
         }
@@ -115,6 +165,7 @@ int main(int argc, char** argv) {
   std::vector<fs::path> pluginPaths(pluginArgs.begin(), pluginArgs.end());
   try {
     if (*plugins) return runPlugins(pluginPaths);
+    if (const auto status = runLiveCommands(live, *demo, pluginPaths)) return *status;
 
     job.plugins = pluginPaths;
     job.progress = quiet ? Progress::Quiet : Progress::Auto;
