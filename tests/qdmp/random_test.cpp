@@ -315,3 +315,41 @@ TEST(Random, Pixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Long lines on a large map: the fast walk splits lines of 16 steps or more in two, and lines
+// with both ends inside skip the clipping; both must store what the model stores, at every
+// depth and on every path.
+TEST(Random, LongLinesOnALargeMap) {
+  const bool savedPlain = gPlainPaths;
+  const int savedLevel = gVectorLevel;
+  for (int depth : {8, 16, 32}) {
+    for (const Path& path : Paths(savedLevel)) {
+      gPlainPaths = path.plain;
+      gVectorLevel = path.level;
+      const Rect bounds = {-7, 3, 393, 643};
+      GuardedPixMap map(depth, bounds, 640 * depth / 8 + 4);
+      Image model = lumetra::ref::ModelOf(map);
+      Rng rng(static_cast<uint64_t>(depth));
+      for (int i = 0; i < 300; ++i) {
+        auto h = [&] { return static_cast<SInt16>(rng.range(bounds.left - 50, bounds.right + 49)); };
+        auto v = [&] { return static_cast<SInt16>(rng.range(bounds.top - 50, bounds.bottom + 49)); };
+        const SInt16 h0 = h(), v0 = v(), h1 = h(), v1 = v();
+        const UInt32 value = rng.next();
+        switch (depth) {
+          case 8: QDMP_Draw_Line8(map.handle(), h0, v0, h1, v1, UInt8(value)); break;
+          case 16: QDMP_Draw_Line16(map.handle(), h0, v0, h1, v1, UInt16(value)); break;
+          default: QDMP_Draw_Line32(map.handle(), h0, v0, h1, v1, value); break;
+        }
+        lumetra::ref::Line(model, depth, h0, v0, h1, v1, value);
+      }
+      const auto diff = lumetra::ref::FirstDifference(map, model);
+      EXPECT_FALSE(diff) << depth << " bits, " << path.name << ": " << diff.value_or("");
+    }
+  }
+  gPlainPaths = savedPlain;
+  gVectorLevel = savedLevel;
+}
+
+}  // namespace
