@@ -57,8 +57,9 @@ extern "C" OSStatus VisualPluginHandler(OSType message, VisualMessageBlock* bloc
 
     case kPluginCleanupMessage:
       if (state) {
-        // Releasing the offscreen world of an instance that got no 'hide' belongs here, before
-        // the record goes (added with the renderer).
+        // A host may end an instance without a 'hide' first. The record is the last thing
+        // that knows the offscreen world, so the world goes with it rather than leak.
+        DeallocateVisualData(state);
         DisposePtr(reinterpret_cast<Ptr>(state));
       }
       return noErr;

@@ -62,6 +62,10 @@ TestHost::TestHost(std::string bundleDir) : bundleDir_(std::move(bundleDir)) {
     throw std::runtime_error("the bundle does not export iTunesPluginMainMachO");
   }
   liveHosts().insert(this);
+  // As the player does: the loaded bundle is registered under its identifier, so that the
+  // plug-in finds its settings window by it. A bundle that cannot be registered still loads
+  // (its 'cnfg' then finds no bundle); tests that want none unregister it.
+  LumetraRegisterBundle(bundleDir_.c_str());
 }
 
 TestHost::~TestHost() {
