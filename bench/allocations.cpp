@@ -21,27 +21,27 @@ long lumetra::bench::AllocationCount() { return gAllocations; }
 
 extern "C" {
 
-void* malloc(size_t size) {
+__attribute__((visibility("default"))) void* malloc(size_t size) {
   ++gAllocations;
   return __libc_malloc(size);
 }
-void* calloc(size_t count, size_t size) {
+__attribute__((visibility("default"))) void* calloc(size_t count, size_t size) {
   ++gAllocations;
   return __libc_calloc(count, size);
 }
-void* realloc(void* p, size_t size) {
+__attribute__((visibility("default"))) void* realloc(void* p, size_t size) {
   ++gAllocations;
   return __libc_realloc(p, size);
 }
-void* memalign(size_t alignment, size_t size) {
+__attribute__((visibility("default"))) void* memalign(size_t alignment, size_t size) {
   ++gAllocations;
   return __libc_memalign(alignment, size);
 }
-void* aligned_alloc(size_t alignment, size_t size) {
+__attribute__((visibility("default"))) void* aligned_alloc(size_t alignment, size_t size) {
   ++gAllocations;
   return __libc_memalign(alignment, size);
 }
-int posix_memalign(void** out, size_t alignment, size_t size) {
+__attribute__((visibility("default"))) int posix_memalign(void** out, size_t alignment, size_t size) {
   ++gAllocations;
   void* p = __libc_memalign(alignment, size);
   if (!p) return 12;  // ENOMEM

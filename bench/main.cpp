@@ -163,10 +163,6 @@ int PrintTable(const Collector& c) {
 }
 
 }  // namespace
-
-#ifdef LUMETRA_BENCH_NO_FRAME
-void RegisterFrames() {}
-#endif
 }  // namespace lumetra::bench
 
 int main(int argc, char** argv) {
