@@ -290,8 +290,8 @@ LUMETRA_PLATFORM_API void CopyBits(const BitMap* srcBits, const BitMap* dstBits,
                                    const Rect* dstRect, SInt16 mode, RgnHandle maskRgn);
 
 /* Host-facing: a window port over 32-bit pixels the host owns. The pixel at (bounds->left,
- * bounds->top) lies at pixels and rows are rowBytes apart (any row bytes of at least 4 bytes a
- * pixel of the width). The port rectangle and the pixel map bounds are *bounds, so the host
+ * bounds->top) lies at pixels and rows are rowBytes apart (any row bytes of at least 4 times
+ * the width). The port rectangle and the pixel map bounds are *bounds, so the host
  * chooses the port's coordinates: bounds at (0, 0) make port coordinates pixel offsets;
  * bounds elsewhere make a destination rectangle land at those coordinates of the port. The
  * port's foreground starts black and its background white. Answers null for a null or empty

@@ -97,6 +97,51 @@ void FillRect(Image& image, int depth, long long top, long long left, long long 
               uint32_t value);
 void FillRectColor(Image& image, long long top, long long left, long long bottom, long long right, RGBColor c);
 
+// ---- Circles, discs and curves ----------------------------------------------------------------
+// The walk in wide arithmetic for every radius; the workers do nothing on an image of another
+// depth, the generic forms convert the colour and do nothing at an unsupported depth.
+
+void Circle(Image& image, int depth, long long h, long long v, long long radius, uint32_t value);
+void CircleColor(Image& image, long long h, long long v, long long radius, RGBColor c);
+void Disc(Image& image, int depth, long long h, long long v, long long radius, uint32_t value);
+void DiscColor(Image& image, long long h, long long v, long long radius, RGBColor c);
+
+struct Segment {
+  long long h0, v0, h1, v1;
+  bool operator==(const Segment&) const = default;
+};
+// The segments a curve is drawn with, in order, and the curve itself drawn with LineColor.
+std::vector<Segment> CurveSegments(Point p0, Point p1, Point p2);
+void Curve(Image& image, Point p0, Point p1, Point p2, RGBColor c);
+
+// ---- Block copies, compositing, down-sampling ---------------------------------------------------
+// Source first. src and dst may be the same image: each row is read whole before it is written,
+// rows from top to bottom. The workers do nothing unless both images have their depth (32 for
+// the compositing ones); the generic forms need equal supported depths.
+
+void CopyRect(const Image& src, Image& dst, int depth, Rect srcRect, Rect dstRect);
+void CopyRectAny(const Image& src, Image& dst, Rect srcRect, Rect dstRect);
+void CompositeRect(const Image& src, Image& dst, Rect srcRect, Rect dstRect);
+void CopyScan(const Image& src, Image& dst, int depth, long long srcRow, long long srcH1, long long srcH2,
+              long long dstRow, long long dstH1, long long dstH2);
+void CopyScanAny(const Image& src, Image& dst, long long srcRow, long long srcH1, long long srcH2, long long dstRow,
+                 long long dstH1, long long dstH2);
+void CompositeScan(const Image& src, Image& dst, long long srcRow, long long srcH1, long long srcH2, long long dstRow,
+                   long long dstH1, long long dstH2);
+// One source pixel over one destination pixel.
+uint32_t Composite(uint32_t s, uint32_t d);
+void DownMip(const Image& src, Image& dst);
+
+// ---- Pseudo-random numbers ----------------------------------------------------------------------
+// A generator of its own, starting where the library's starts at load.
+
+struct Generator {
+  long long state = 314159;
+  int Raw();
+  int RangeSInt16(int min, int max);
+  long long RangeSInt32(long long min, long long max);
+};
+
 }  // namespace lumetra::ref
 
 #endif

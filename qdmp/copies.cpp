@@ -1,0 +1,262 @@
+// Block copies between pixel maps: rectangles and scans, plain at 8, 16 and 32 bits and
+// compositing by the source's alpha at 32 bits. The source map always comes first.
+//
+// What a caller may rely on:
+// - Nothing outside either map is read or written, whatever the rectangles and columns.
+// - Widths and run lengths are formed in 32 bits, so a run of 65535 columns is as long as it
+//   says; the test that the two sides are equally wide is made on the runs as given (for the
+//   plain rectangle copy, on the rectangles clipped to their maps, as it always was).
+// - Source and destination may overlap within one map. Rows are taken from top to bottom, and
+//   each row (or scan) moves as memmove moves bytes: the result is as if the whole source row
+//   had been read before any of the destination row was written. A scan copied onto its own
+//   row one pixel to the right is therefore shifted, not smeared. Rows, though, are moved one
+//   after the other, so a rectangle copied onto itself a row lower repeats its first row.
+// - A worker on maps that are not both of its depth (32 for the compositing ones) copies
+//   nothing.
+#include "qdmp_p.h"
+
+namespace {
+
+// The address of the pixel at (h, v), which the caller has found inside the map.
+template <typename Pixel>
+UInt8* AddressOf(PixMapHandle pm, SInt32 h, SInt32 v) {
+  return PixelAddress<Pixel>(GetPixBaseAddr(pm), GetPixRowBytes(pm), (*pm)->bounds, h, v);
+}
+
+// Both handles and master pointers are set and both maps have the depth of Pixel.
+template <typename Pixel>
+bool BothOfDepth(PixMapHandle src, PixMapHandle dst) {
+  return MapOfDepth<Pixel>(src) && MapOfDepth<Pixel>(dst);
+}
+
+// A run of columns on each side, matched pixel for pixel: source column srcStart + i goes to
+// destination column dstStart + i.
+struct RunPair {
+  SInt32 srcStart;
+  SInt32 dstStart;
+  SInt32 length;
+};
+
+// Cuts the columns that lie outside either map, in pairs, so that the remaining source and
+// destination columns stay matched as they were given. Answers false when nothing remains.
+bool CutToBothMaps(RunPair& run, const Rect& srcBounds, const Rect& dstBounds) {
+  if (run.srcStart < srcBounds.left) {
+    const SInt32 cut = srcBounds.left - run.srcStart;
+    run.srcStart += cut;
+    run.dstStart += cut;
+    run.length -= cut;
+  }
+  if (run.dstStart < dstBounds.left) {
+    const SInt32 cut = dstBounds.left - run.dstStart;
+    run.srcStart += cut;
+    run.dstStart += cut;
+    run.length -= cut;
+  }
+  run.length = std::min(run.length, static_cast<SInt32>(srcBounds.right) - run.srcStart);
+  run.length = std::min(run.length, static_cast<SInt32>(dstBounds.right) - run.dstStart);
+  return run.length > 0;
+}
+
+// The run from the smaller end up to, not including, the larger, in 32 bits.
+void RunOf(SInt32 h1, SInt32 h2, SInt32& start, SInt32& length) {
+  start = std::min(h1, h2);
+  length = h1 < h2 ? h2 - h1 : h1 - h2;
+}
+
+// One source pixel over one destination pixel, weighted by the source's alpha a: each channel
+// is (S * a >> 8) + (D * (255 - a) >> 8), the two products shifted apart, so an opaque full
+// channel gives 254 and no channel exceeds 254 or carries. The destination's top byte is not
+// read and comes out 0.
+UInt32 Composite(UInt32 s, UInt32 d) {
+  const UInt32 a = s >> 24;
+  const UInt32 b = 255 - a;
+  UInt32 out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    const UInt32 sc = (s >> shift) & 0xFF;
+    const UInt32 dc = (d >> shift) & 0xFF;
+    out |= (((sc * a) >> 8) + ((dc * b) >> 8)) << shift;
+  }
+  return out;
+}
+
+void CompositePixel(const UInt8* from, UInt8* to) {
+  StorePixel<UInt32>(to, Composite(LoadPixel<UInt32>(from), LoadPixel<UInt32>(to)));
+}
+
+// Composites count pixels from `from` onto `to`, memmove-like: when the destination lies above
+// the source in memory the pixels are taken right to left, so that no source pixel is read
+// after it has been written.
+void CompositeRow(const UInt8* from, UInt8* to, SInt32 count) {
+  if (reinterpret_cast<uintptr_t>(to) > reinterpret_cast<uintptr_t>(from)) {
+    for (SInt32 i = count - 1; i >= 0; --i) CompositePixel(from + 4 * i, to + 4 * i);
+  } else {
+    for (SInt32 i = 0; i < count; ++i) CompositePixel(from + 4 * i, to + 4 * i);
+  }
+}
+
+template <typename Pixel>
+void CopyRect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  if (!BothOfDepth<Pixel>(src, dst) || !srcRect || !dstRect) return;
+  // Each rectangle is clipped to its own map; the caller's rectangles stay as they are.
+  const Rect srcBounds = (*src)->bounds;
+  const Rect dstBounds = (*dst)->bounds;
+  Rect s = *srcRect;
+  Rect d = *dstRect;
+  if (!QDMP_Intersect_Rects(&s, &srcBounds, &s)) return;
+  if (!QDMP_Intersect_Rects(&d, &dstBounds, &d)) return;
+  // Clipping that cuts columns off one side only makes the widths differ: nothing is copied.
+  const SInt32 width = static_cast<SInt32>(s.right) - s.left;
+  if (width != static_cast<SInt32>(d.right) - d.left) return;
+  // The first remaining rows of the two clipped rectangles are paired, even when clipping cut
+  // rows off the top of one of them only.
+  const SInt32 rows = std::min(static_cast<SInt32>(s.bottom) - s.top, static_cast<SInt32>(d.bottom) - d.top);
+  // The byte count is held in 32 bits: a row of more than 32767 bytes is copied whole (a 16-bit
+  // count would turn it into a wrong or negative one).
+  const ByteCount bytes = static_cast<ByteCount>(width) * sizeof(Pixel);
+  const UInt8* from = AddressOf<Pixel>(src, s.left, s.top);
+  UInt8* to = AddressOf<Pixel>(dst, d.left, d.top);
+  const ptrdiff_t srcStride = GetPixRowBytes(src);
+  const ptrdiff_t dstStride = GetPixRowBytes(dst);
+  for (SInt32 r = 0; r < rows; ++r) {
+    MPBlockCopy(from, to, bytes);
+    from += srcStride;
+    to += dstStride;
+  }
+}
+
+// The checks shared by the scan copies. Answers false when nothing is to be copied; otherwise
+// run holds the columns to copy, cut in pairs to both maps.
+template <typename Pixel>
+bool PrepareScan(PixMapHandle src, PixMapHandle dst, SInt32 srcRow, SInt32 srcH1, SInt32 srcH2, SInt32 dstRow,
+                 SInt32 dstH1, SInt32 dstH2, RunPair& run) {
+  if (!BothOfDepth<Pixel>(src, dst)) return false;
+  const Rect srcBounds = (*src)->bounds;
+  const Rect dstBounds = (*dst)->bounds;
+  if (srcRow < srcBounds.top || srcRow >= srcBounds.bottom) return false;
+  if (dstRow < dstBounds.top || dstRow >= dstBounds.bottom) return false;
+  SInt32 dstLength = 0;
+  RunOf(srcH1, srcH2, run.srcStart, run.length);
+  RunOf(dstH1, dstH2, run.dstStart, dstLength);
+  // The lengths are compared as given, before any column is cut.
+  if (run.length != dstLength) return false;
+  return CutToBothMaps(run, srcBounds, dstBounds);
+}
+
+template <typename Pixel>
+void CopyScan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow, SInt16 dstH1,
+              SInt16 dstH2) {
+  RunPair run;
+  if (!PrepareScan<Pixel>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
+  // A plain copy moves bytes unchanged, so memmove gives the overlap behaviour promised above.
+  std::memmove(AddressOf<Pixel>(dst, run.dstStart, dstRow), AddressOf<Pixel>(src, run.srcStart, srcRow),
+               static_cast<size_t>(run.length) * sizeof(Pixel));
+}
+
+}  // namespace
+
+extern "C" {
+
+void QDMP_Copy_Rect8(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  CopyRect<UInt8>(src, dst, srcRect, dstRect);
+}
+
+void QDMP_Copy_Rect16(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  CopyRect<UInt16>(src, dst, srcRect, dstRect);
+}
+
+void QDMP_Copy_Rect32(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  CopyRect<UInt32>(src, dst, srcRect, dstRect);
+}
+
+void QDMP_Copy_Rect(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  if (!src || !*src || !dst || !*dst) return;
+  if ((*src)->pixelSize != (*dst)->pixelSize) return;
+  switch ((*src)->pixelSize) {
+    case 8: QDMP_Copy_Rect8(src, dst, srcRect, dstRect); break;
+    case 16: QDMP_Copy_Rect16(src, dst, srcRect, dstRect); break;
+    case 32: QDMP_Copy_Rect32(src, dst, srcRect, dstRect); break;
+    default: break;
+  }
+}
+
+void QDMP_Copy_Rect32A(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect) {
+  if (!BothOfDepth<UInt32>(src, dst) || !srcRect || !dstRect) return;
+  const Rect srcBounds = (*src)->bounds;
+  const Rect dstBounds = (*dst)->bounds;
+  // Working values in 32 bits, so that moving one side's edge by the other's cut cannot wrap.
+  SInt32 sTop = srcRect->top, sBottom = srcRect->bottom;
+  SInt32 dTop = dstRect->top, dBottom = dstRect->bottom;
+  // Rows are clipped in pairs, so that source and destination rows stay matched: a source cut
+  // at its map's top moves the destination's first row down with it.
+  if (sTop < srcBounds.top) {
+    dTop += srcBounds.top - sTop;
+    sTop = srcBounds.top;
+  }
+  if (dTop < dstBounds.top) {
+    sTop += dstBounds.top - dTop;
+    dTop = dstBounds.top;
+  }
+  if (sBottom > srcBounds.bottom) {
+    dBottom -= sBottom - srcBounds.bottom;
+    sBottom = srcBounds.bottom;
+  }
+  if (dBottom > dstBounds.bottom) {
+    sBottom -= dBottom - dstBounds.bottom;
+    dBottom = dstBounds.bottom;
+  }
+  // A rectangle with right < left is not empty here: its run covers the columns right to
+  // left - 1. The widths are compared as given; then the columns outside either map are cut,
+  // in pairs like the rows.
+  RunPair run;
+  SInt32 dstWidth = 0;
+  RunOf(srcRect->left, srcRect->right, run.srcStart, run.length);
+  RunOf(dstRect->left, dstRect->right, run.dstStart, dstWidth);
+  if (run.length != dstWidth) return;
+  if (!CutToBothMaps(run, srcBounds, dstBounds)) return;
+  if (sTop >= sBottom || dTop >= dBottom) return;
+  const UInt8* from = AddressOf<UInt32>(src, run.srcStart, sTop);
+  UInt8* to = AddressOf<UInt32>(dst, run.dstStart, dTop);
+  const ptrdiff_t srcStride = GetPixRowBytes(src);
+  const ptrdiff_t dstStride = GetPixRowBytes(dst);
+  for (; sTop < sBottom && dTop < dBottom; ++sTop, ++dTop) {
+    CompositeRow(from, to, run.length);
+    from += srcStride;
+    to += dstStride;
+  }
+}
+
+void QDMP_Copy_Scan8(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
+                     SInt16 dstH1, SInt16 dstH2) {
+  CopyScan<UInt8>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+}
+
+void QDMP_Copy_Scan16(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
+                      SInt16 dstH1, SInt16 dstH2) {
+  CopyScan<UInt16>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+}
+
+void QDMP_Copy_Scan32(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
+                      SInt16 dstH1, SInt16 dstH2) {
+  CopyScan<UInt32>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2);
+}
+
+void QDMP_Copy_Scan(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
+                    SInt16 dstH1, SInt16 dstH2) {
+  if (!src || !*src || !dst || !*dst) return;
+  if ((*src)->pixelSize != (*dst)->pixelSize) return;
+  switch ((*src)->pixelSize) {
+    case 8: QDMP_Copy_Scan8(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2); break;
+    case 16: QDMP_Copy_Scan16(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2); break;
+    case 32: QDMP_Copy_Scan32(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2); break;
+    default: break;
+  }
+}
+
+void QDMP_Copy_Scan32A(PixMapHandle src, PixMapHandle dst, SInt16 srcRow, SInt16 srcH1, SInt16 srcH2, SInt16 dstRow,
+                       SInt16 dstH1, SInt16 dstH2) {
+  RunPair run;
+  if (!PrepareScan<UInt32>(src, dst, srcRow, srcH1, srcH2, dstRow, dstH1, dstH2, run)) return;
+  CompositeRow(AddressOf<UInt32>(src, run.srcStart, srcRow), AddressOf<UInt32>(dst, run.dstStart, dstRow), run.length);
+}
+
+}  // extern "C"
