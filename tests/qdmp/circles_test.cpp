@@ -288,15 +288,18 @@ TEST(Circle, OtherDepthsAreLeftAlone) {
 // the map lies wholly inside the disc, which fills it.
 TEST(LargeCircle, PointsBeyondTheCoordinateRangeAreNotWrapped) {
   const Rect bounds = MakeRect(18300, 0, 18500, 200);
-  auto outline = Map(32, bounds);
-  auto disc = Map(32, bounds);
-  gStores.clear();
-  QDMP_Draw_Circle32(outline->handle(), 30000, 100, 40000, kInk);
-  QDMP_Fill_Circle32(disc->handle(), 30000, 100, 40000, kInk);
-  EXPECT_TRUE(gStores.empty());
-  EXPECT_TRUE(Inked(*outline).empty());
-  EXPECT_EQ(Inked(*disc).size(), 200u * 200u);
-  EXPECT_TRUE(disc->paddingUntouched());
+  for (const auto& path : lumetra::test::LibraryPaths()) {
+    SCOPED_TRACE(path.name);
+    const lumetra::test::OnPath on(path);
+    auto outline = Map(32, bounds);
+    auto disc = Map(32, bounds);
+    QDMP_Draw_Circle32(outline->handle(), 30000, 100, 40000, kInk);
+    QDMP_Fill_Circle32(disc->handle(), 30000, 100, 40000, kInk);
+    EXPECT_TRUE(Inked(*outline).empty());
+    EXPECT_TRUE(outline->paddingUntouched());
+    EXPECT_EQ(Inked(*disc).size(), 200u * 200u);
+    EXPECT_TRUE(disc->paddingUntouched());
+  }
 }
 
 // Radius 65535 around the origin: no point of the outline lies within the 16-bit range, and
