@@ -5,6 +5,7 @@
 #include <SDL2/SDL2_gfxPrimitives.h>
 #include <pixman.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -340,6 +341,14 @@ void Pixels(Size size) {
   auto set8 = LUMETRA_BUNDLE_FN(QDMP_Set_Pixel8);
   auto set16 = LUMETRA_BUNDLE_FN(QDMP_Set_Pixel16);
   auto set32 = LUMETRA_BUNDLE_FN(QDMP_Set_Pixel32);
+  // The getters answer in their own widths; each is called through a common 32-bit form.
+  static auto g8 = LUMETRA_BUNDLE_FN(QDMP_Get_Pixel8);
+  static auto g16 = LUMETRA_BUNDLE_FN(QDMP_Get_Pixel16);
+  static auto g32 = LUMETRA_BUNDLE_FN(QDMP_Get_Pixel32);
+  using Getter = UInt32 (*)(PixMapHandle, SInt16, SInt16);
+  const Getter get8 = [](PixMapHandle pm, SInt16 h, SInt16 v) -> UInt32 { return g8(pm, h, v); };
+  const Getter get16 = [](PixMapHandle pm, SInt16 h, SInt16 v) -> UInt32 { return g16(pm, h, v); };
+  const Getter get32 = [](PixMapHandle pm, SInt16 h, SInt16 v) -> UInt32 { return g32(pm, h, v); };
   std::mt19937 random(7);
   std::vector<Point> points(4096);
   for (Point& p : points)
@@ -353,6 +362,15 @@ void Pixels(Size size) {
       if (depth == 16) return [=] { for (Point p : points) set16(pm, p.h, p.v, 0x1234); };
       return [=] { for (Point p : points) set32(pm, p.h, p.v, 0x00123456u); };
     });
+    Add(D("Get_Pixel", depth), "ours", size, "px", n, [=](Buffers& b) -> Body {
+      PixMapHandle pm = b.dst[depth]->map();
+      auto get = depth == 8 ? get8 : depth == 16 ? get16 : get32;
+      return [=] {
+        UInt32 sum = 0;
+        for (Point p : points) sum += get(pm, p.h, p.v);
+        benchmark::DoNotOptimize(sum);
+      };
+    });
     if (depth == 32)
       Add(op, "pixelRGBA", size, "px", n, [=](Buffers& b) -> Body {
         SurfacePtr s = SurfaceOver(*b.dst[32], SDL_PIXELFORMAT_RGB888);
@@ -363,6 +381,26 @@ void Pixels(Size size) {
         };
       });
   }
+}
+
+// The library's random numbers against the C library's rand(), 1024 draws an iteration.
+void RandomNumbers(Size size) {
+  auto range = LUMETRA_BUNDLE_FN(QDMP_Random_RangeSInt16);
+  if (!range) return;
+  Add("Random_RangeSInt16", "ours", size, "draw", 1024, [=](Buffers&) -> Body {
+    return [=] {
+      SInt32 sum = 0;
+      for (int i = 0; i < 1024; ++i) sum += range(0, 1000);
+      benchmark::DoNotOptimize(sum);
+    };
+  });
+  Add("Random_RangeSInt16", "rand", size, "draw", 1024, [=](Buffers&) -> Body {
+    return [=] {
+      int sum = 0;
+      for (int i = 0; i < 1024; ++i) sum += std::rand() % 1001;
+      benchmark::DoNotOptimize(sum);
+    };
+  });
 }
 
 }  // namespace
@@ -377,6 +415,7 @@ void RegisterPrimitives() {
     Circles(size);
     Curves(size);
     Pixels(size);
+    if (size.name() == kTargetSize) RandomNumbers(size);
   }
 }
 
