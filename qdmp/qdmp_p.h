@@ -34,16 +34,18 @@ void Draw_Scan32(PixMapHandle pm, SInt16 v, SInt16 h1, SInt16 h2, UInt32 value);
 
 // Plain paths. When the environment holds LUMETRA_GENERIC=1 as the library loads, every worker
 // takes its plain path: lines walk step by step and test each pixel against the bounds instead
-// of being clipped before the walk, and runs are stored a pixel at a time. Both paths store
-// exactly the same pixels; the flag exists so that tests can check the fast paths against the
-// plain ones (tests linked with the library may also set it directly).
+// of being clipped before the walk, runs are stored a pixel at a time, circle outlines go
+// through the pixel worker point by point, and composites and down-sampling work a pixel at a
+// time. Both paths store exactly the same pixels; the flag exists so that tests can check the
+// fast paths against the plain ones (tests linked with the library may also set it directly).
 extern bool gPlainPaths;
 
 // The widest vector instructions the fast paths may use, found once as the library loads: AVX2
 // where the processor has it, SSE2 otherwise (every x86-64 processor, and the 32-bit build,
-// which is compiled for SSE2), none elsewhere or under LUMETRA_GENERIC=1. Tests may lower it to
-// check a narrower path against the others; raising it above what the processor has is not
-// allowed.
+// which is compiled for SSE2), none elsewhere or under LUMETRA_GENERIC=1. The kernels (runs,
+// composites, down-sampled rows) switch on it once per run, a branch that always goes the same
+// way, so callers never see which variant ran. Tests may lower it to check a narrower variant
+// against the others; raising it above what the processor has is not allowed.
 enum { kVectorNone = 0, kVectorSse2 = 1, kVectorAvx2 = 2 };
 extern int gVectorLevel;
 #if defined(__x86_64__) || defined(__i386__)
