@@ -548,4 +548,37 @@ TEST(CompositeModel, RunsOfEveryLengthAtOddAlignmentsMatch) {
   }
 }
 
+// Maps without padding, whole rows: between two maps the rows are moved as one block; within
+// one map, where the ranges overlap, they still go one after the other, top to bottom (a copy
+// one row down repeats the first row). Every path against the model, at every depth.
+TEST(CopyRect, PackedWholeRowsMatchTheModel) {
+  using lumetra::test::Uniform;
+  for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
+    for (int depth : {8, 16, 32}) {
+      SCOPED_TRACE(std::to_string(depth) + " bits, " + path.name);
+      std::mt19937 rng(static_cast<unsigned>(depth));
+      const Rect bounds = MakeRect(-3, 5, 9, 36);
+      auto packed = [&] {
+        auto map = std::make_unique<GuardedPixMap>(depth, bounds, 31 * depth / 8);
+        for (int v = bounds.top; v < bounds.bottom; ++v)
+          for (int h = bounds.left; h < bounds.right; ++h) map->set(h, v, static_cast<uint32_t>(rng()));
+        return map;
+      };
+      auto source = packed(), dest = packed();
+      lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source), dstModel = lumetra::ref::ModelOf(*dest);
+      QDMP_Copy_Rect(source->handle(), dest->handle(), &bounds, &bounds);
+      lumetra::ref::CopyRectAny(srcModel, dstModel, bounds, bounds);
+      auto difference = lumetra::ref::FirstDifference(*dest, dstModel);
+      EXPECT_FALSE(difference) << "between two maps: " << *difference;
+
+      const Rect upper = MakeRect(-3, 5, 8, 36), lower = MakeRect(-2, 5, 9, 36);
+      QDMP_Copy_Rect(source->handle(), source->handle(), &upper, &lower);
+      lumetra::ref::CopyRectAny(srcModel, srcModel, upper, lower);
+      difference = lumetra::ref::FirstDifference(*source, srcModel);
+      EXPECT_FALSE(difference) << "one row down within one map: " << *difference;
+    }
+  }
+}
+
 }  // namespace
