@@ -16,6 +16,18 @@ namespace fs = std::filesystem;
 
 namespace lumetra {
 
+namespace {
+
+// A damaged header can claim any rate. Bringing 520 MHz down to 44.1 kHz made the resampler
+// build a filter of hundreds of millions of taps (a gigabyte, half a minute) before the first
+// sample; at 1 Hz one decoded frame of a thousand samples became 17 minutes of sound, all
+// converted at once (300 MB). Sound files lie between 1 kHz and 768 kHz; a claim outside that
+// is damage.
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 768000;
+
+}  // namespace
+
 struct AudioDecoder::Impl {
   std::string name;
   FormatInput format;
@@ -33,9 +45,59 @@ struct AudioDecoder::Impl {
   std::optional<std::int64_t> length;
   std::vector<std::int16_t> pending;  // converted pairs not handed out yet
   std::size_t pendingAt = 0;          // in samples
+  // What the resampler was made for. A stream may change its channels, sample format or rate
+  // from one frame to the next (a damaged or concatenated MP3 does); such a frame gets a
+  // resampler of its own first, since handing it to one made for more channels read planes
+  // that the frame does not have.
+  AVChannelLayout inLayout{};
+  int inFormat = -1;
+  int inRate = 0;
+
+  ~Impl() { av_channel_layout_uninit(&inLayout); }
+
+  // A resampler from this input to 44.1 kHz 16-bit (mono kept as one channel, duplicated when
+  // converted); answers FFmpeg's status, and keeps the old one on failure.
+  int openResampler(const AVChannelLayout& layout, int format, int rate) {
+    AVChannelLayout in{};
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
+      av_channel_layout_default(&in, layout.nb_channels);
+    else
+      av_channel_layout_copy(&in, &layout);
+    const bool inMono = in.nb_channels == 1;
+    AVChannelLayout out{};
+    av_channel_layout_default(&out, inMono ? 1 : 2);
+    SwrContext* swr = nullptr;
+    int r = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, kSampleRate, &in, static_cast<AVSampleFormat>(format),
+                                rate, 0, nullptr);
+    av_channel_layout_uninit(&out);
+    if (r >= 0 && swr) r = swr_init(swr);
+    if (r < 0 || !swr) {
+      swr_free(&swr);
+      av_channel_layout_uninit(&in);
+      return r < 0 ? r : AVERROR(ENOMEM);
+    }
+    av_channel_layout_uninit(&in);
+    resampler.reset(swr);
+    mono = inMono;
+    // The layout as given, not as completed above, so that frames that carry it compare equal.
+    av_channel_layout_uninit(&inLayout);
+    av_channel_layout_copy(&inLayout, &layout);
+    inFormat = format;
+    inRate = rate;
+    return 0;
+  }
 
   // Converts `frame` (or flushes with null) into `pending`; answers the pairs made.
   int convert(const AVFrame* in) {
+    if (in && (in->format != inFormat || in->sample_rate != inRate ||
+               av_channel_layout_compare(&in->ch_layout, &inLayout) != 0)) {
+      // Like a frame the decoder could not make, a frame that cannot be converted is skipped.
+      if (in->sample_rate < kMinSampleRate || in->sample_rate > kMaxSampleRate || in->ch_layout.nb_channels <= 0 ||
+          openResampler(in->ch_layout, in->format, in->sample_rate) < 0) {
+        ++badPackets;
+        return 0;
+      }
+    }
     const int inCount = in ? in->nb_samples : 0;
     const int room = swr_get_out_samples(resampler.get(), inCount);
     if (room <= 0) return 0;
@@ -132,23 +194,11 @@ AudioDecoder::AudioDecoder(const fs::path& file) : impl_(std::make_unique<Impl>(
   if (r < 0) throw HostError(d.name + ": its sound cannot be decoded (" + avError(r) + "); give another file");
   if (d.codec->sample_rate <= 0 || d.codec->ch_layout.nb_channels <= 0)
     throw HostError(d.name + ": its sound has no usable rate or channels; give another file");
+  if (d.codec->sample_rate < kMinSampleRate || d.codec->sample_rate > kMaxSampleRate)
+    throw HostError(d.name + ": its sound claims " + std::to_string(d.codec->sample_rate) +
+                    " samples a second, which no sound file has (the file is damaged); give another file");
 
-  AVChannelLayout in{};
-  if (d.codec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-    av_channel_layout_default(&in, d.codec->ch_layout.nb_channels);
-  else
-    av_channel_layout_copy(&in, &d.codec->ch_layout);
-  d.mono = in.nb_channels == 1;
-  AVChannelLayout out{};
-  av_channel_layout_default(&out, d.mono ? 1 : 2);
-  SwrContext* swr = nullptr;
-  r = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, kSampleRate, &in, d.codec->sample_fmt,
-                          d.codec->sample_rate, 0, nullptr);
-  av_channel_layout_uninit(&in);
-  av_channel_layout_uninit(&out);
-  if (r < 0 || !swr) throw HostError(d.name + ": its channel layout cannot be converted to stereo");
-  d.resampler.reset(swr);
-  r = swr_init(swr);
+  r = d.openResampler(d.codec->ch_layout, d.codec->sample_fmt, d.codec->sample_rate);
   if (r < 0) throw HostError(d.name + ": its channel layout cannot be converted to stereo (" + avError(r) + ")");
 
   if (st->duration > 0 && st->time_base.den > 0)

@@ -117,8 +117,8 @@ Expected<std::unique_ptr<LoadedBundle>> LoadedBundle::load(const fs::path& bundl
     return Error{name + " does not load (" + (why ? why : "unknown reason") +
                  "); rebuild it or remove it from the plug-ins folder"};
   }
-  loaded->entry_ = reinterpret_cast<decltype(&iTunesPluginMainMachO)>(dlsym(loaded->library_, "iTunesPluginMainMachO"));
-  if (!loaded->entry_)
+  const auto entry = reinterpret_cast<decltype(&iTunesPluginMainMachO)>(dlsym(loaded->library_, "iTunesPluginMainMachO"));
+  if (!entry)
     return Error{name + " has no entry point iTunesPluginMainMachO; it is not a visualizer bundle"};
 
   if (const auto status = registerBundleWithPlatform(loaded->info_.path); status != noErr)
@@ -129,18 +129,23 @@ Expected<std::unique_ptr<LoadedBundle>> LoadedBundle::load(const fs::path& bundl
   block.messageMinorVersion = kHostCallBlockMinorVersion;
   block.appCookie = loaded.get();
   block.appProc = &LoadedBundle::hostCallback;
-  const OSStatus status = loaded->entry_(kPluginInitMessage, &block, nullptr);
-  if (status != noErr) {
-    // It did not start, so it gets no 'clr ' either.
-    loaded->entry_ = nullptr;
-    return Error{name + " refused to start ('init' answered " + std::to_string(status) + ")"};
-  }
+  const OSStatus status = entry(kPluginInitMessage, &block, nullptr);
+  // A bundle that did not start gets no 'clr ' either.
+  if (status != noErr) return Error{name + " refused to start ('init' answered " + std::to_string(status) + ")"};
+  loaded->entry_ = entry;
   if (loaded->visuals_.empty()) return Error{name + " registered no visualizer"};
   return loaded;
 }
 
 LoadedBundle::~LoadedBundle() {
-  if (entry_) entry_(kPluginCleanupMessage, nullptr, nullptr);
+  if (entry_) {
+    PluginMessageBlock block{};
+    block.messageMajorVersion = kHostCallBlockMajorVersion;
+    block.messageMinorVersion = kHostCallBlockMinorVersion;
+    block.appCookie = this;
+    block.appProc = &LoadedBundle::hostCallback;
+    entry_(kPluginCleanupMessage, &block, nullptr);
+  }
   // The shared object stays mapped under AddressSanitizer so that its leak reports can still
   // name the code; closing it there buys nothing.
 #ifndef LUMETRA_KEEP_BUNDLES_MAPPED
@@ -165,9 +170,9 @@ OSStatus LoadedBundle::hostCallback(void* cookie, OSType selector, HostCallBlock
       return noErr;
     }
     case kPlayerGetPluginFileSpecMessage: {
-      FSSpec* spec = block->u.getPluginFileSpecMessage.fileSpec;
-      if (!spec) return paramErr;
-      return LumetraMakeFileSpec(self->info_.path.c_str(), spec);
+      FSSpec* fileSpec = block->u.getPluginFileSpecMessage.fileSpec;
+      if (!fileSpec) return paramErr;
+      return LumetraMakeFileSpec(self->info_.path.c_str(), fileSpec);
     }
     case kPlayerIdleMessage:
       return noErr;

@@ -10,22 +10,23 @@ namespace lumetra {
 namespace {
 
 // One scene: the left channel runs at `left` times the base frequency, the right at `right`
-// times it plus `detune` Hz, which turns the figure (one turn every 1/detune seconds).
-// `spiral` makes the amplitude a ramp that rises over each figure, drawing a spiral.
+// times it plus `detune` Hz, which turns the figure (one turn every 1/detune seconds). The
+// amplitude stays even within a figure: the scope pairs sample k of one channel with sample
+// 511 - k of the other, so anything but a steady level (a spiral's ramp, say) would come out
+// torn.
 struct Scene {
   int left, right;
   double detune;
-  bool spiral;
 };
 
 constexpr Scene kScenes[] = {
-    {1, 1, 0.30, false},  // line, ellipse, circle and back
-    {1, 2, 0.25, false},  // figure of eight and parabola
-    {2, 3, 0.20, false},
-    {3, 4, 0.20, false},
-    {3, 5, 0.15, false},
-    {4, 5, 0.15, false},
-    {3, 3, 0.00, true},   // a three-turn spiral to close
+    {1, 1, 0.30},  // line, ellipse, circle and back
+    {1, 2, 0.25},  // figure of eight and parabola
+    {1, 3, 0.20},
+    {2, 3, 0.20},
+    {3, 4, 0.20},
+    {3, 5, 0.15},
+    {4, 5, 0.15},
 };
 constexpr int kSceneCount = sizeof kScenes / sizeof kScenes[0];
 constexpr std::int64_t kSceneLength = DemoSignal::kLength / kSceneCount;
@@ -46,12 +47,10 @@ std::int16_t DemoSignal::sampleAt(std::int64_t index, int channel) {
   const double t = static_cast<double>(index) / kSampleRate;
   const double edge = std::min<double>(static_cast<double>(inScene), static_cast<double>(kSceneLength - 1 - inScene));
   const double fade = edge >= kFade ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * edge / kFade);
-  double amplitude = kLevel * fade;
-  if (scene.spiral) amplitude *= 0.1 + 0.9 * static_cast<double>(index % 512) / 512.0;
+  const double amplitude = kLevel * fade;
   const double twoPi = 2.0 * std::numbers::pi;
   const double value = channel == 0 ? std::sin(twoPi * scene.left * kBase * t)
-                                    : (scene.spiral ? std::cos(twoPi * scene.right * kBase * t)
-                                                    : std::sin(twoPi * (scene.right * kBase + scene.detune) * t));
+                                    : std::sin(twoPi * (scene.right * kBase + scene.detune) * t);
   return static_cast<std::int16_t>(std::lround(amplitude * value * 32767.0));
 }
 

@@ -138,12 +138,12 @@ struct OutputFreer {
 
 class VideoSink final : public FrameSink {
  public:
-  VideoSink(const OutputSpec& spec, const VideoFormat& format) : file_(spec.path), format_(format) {
-    const std::string name = spec.path.string();
-    requireFolder(spec.path, name);
+  VideoSink(const OutputTarget& target, const VideoFormat& format) : file_(target.path), format_(format) {
+    const std::string name = target.path.string();
+    requireFolder(target.path, name);
     AVFormatContext* oc = nullptr;
-    avformat_alloc_output_context2(&oc, nullptr, spec.container.c_str(), file_.temp().c_str());
-    if (!oc) throw HostError("this FFmpeg cannot write " + spec.container + " files");
+    avformat_alloc_output_context2(&oc, nullptr, target.container.c_str(), file_.temp().c_str());
+    if (!oc) throw HostError("this FFmpeg cannot write " + target.container + " files");
     out_.reset(oc);
 
     const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
@@ -212,7 +212,7 @@ class VideoSink final : public FrameSink {
     r = avio_open(&out_->pb, file_.temp().c_str(), AVIO_FLAG_WRITE);
     if (r < 0) throw HostError("cannot write " + name + " (" + avError(r) + "); choose a folder you can write to");
     AVDictionary* options = nullptr;
-    if (spec.container == "mp4") av_dict_set(&options, "movflags", "+faststart", 0);
+    if (target.container == "mp4") av_dict_set(&options, "movflags", "+faststart", 0);
     r = avformat_write_header(oc, &options);
     av_dict_free(&options);
     if (r < 0) throw HostError("cannot start " + name + " (" + avError(r) + ")");
@@ -315,9 +315,9 @@ class VideoSink final : public FrameSink {
 
 class StillSink final : public FrameSink {
  public:
-  StillSink(const OutputSpec& spec, const VideoFormat& format) : file_(spec.path), format_(format) {
-    requireFolder(spec.path, spec.path.string());
-    probeWritable(file_.temp(), spec.path.string());
+  StillSink(const OutputTarget& target, const VideoFormat& format) : file_(target.path), format_(format) {
+    requireFolder(target.path, target.path.string());
+    probeWritable(file_.temp(), target.path.string());
   }
   // The still is the last frame it is given.
   void writeFrame(std::span<const std::uint32_t> pixels) override { frame_.assign(pixels.begin(), pixels.end()); }
@@ -349,8 +349,8 @@ class StillSink final : public FrameSink {
 
 class SequenceSink final : public FrameSink {
  public:
-  SequenceSink(const OutputSpec& spec, const VideoFormat& format) : pattern_(spec.path.string()), format_(format) {
-    const fs::path folder = folderOf(spec.path);
+  SequenceSink(const OutputTarget& target, const VideoFormat& format) : pattern_(target.path.string()), format_(format) {
+    const fs::path folder = folderOf(target.path);
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
       // A new folder is made only at the last level, as mkdir would.
@@ -391,18 +391,18 @@ class SequenceSink final : public FrameSink {
 
 class RawSink final : public FrameSink {
  public:
-  RawSink(const OutputSpec& spec) {
-    if (spec.toStdout) {
+  RawSink(const OutputTarget& target) {
+    if (target.toStdout) {
       if (isatty(STDOUT_FILENO))
         throw HostError("raw frames would go to the terminal; pipe them into a program or give -o FILE");
       fd_ = STDOUT_FILENO;
       return;
     }
-    requireFolder(spec.path, spec.path.string());
-    file_.emplace(spec.path);
+    requireFolder(target.path, target.path.string());
+    file_.emplace(target.path);
     owned_ = std::fopen(file_->temp().c_str(), "wb");
     if (!owned_)
-      throw HostError("cannot write " + spec.path.string() + " (" + std::strerror(errno) + "); choose a folder you can write to");
+      throw HostError("cannot write " + target.path.string() + " (" + std::strerror(errno) + "); choose a folder you can write to");
     fd_ = fileno(owned_);
   }
   ~RawSink() override {
@@ -437,56 +437,56 @@ class RawSink final : public FrameSink {
 
 }  // namespace
 
-OutputSpec parseOutput(const std::string& output, const std::string& format) {
-  OutputSpec spec;
+OutputTarget parseOutput(const std::string& output, const std::string& format) {
+  OutputTarget target;
   if (output.empty()) throw HostError("no output given; add -o FILE (for example -o out.mp4)");
   if (!format.empty() && format != "rawvideo")
     throw HostError("unknown --format \"" + format + "\"; the only one is rawvideo (leave it out and -o's extension decides)");
   if (output == "-") {
     if (format != "rawvideo") throw HostError("-o - writes raw frames to standard output and needs --format rawvideo");
-    spec.kind = OutputKind::Raw;
-    spec.toStdout = true;
-    return spec;
+    target.kind = OutputKind::Raw;
+    target.toStdout = true;
+    return target;
   }
-  spec.path = output;
+  target.path = output;
   if (format == "rawvideo") {
-    spec.kind = OutputKind::Raw;
-    return spec;
+    target.kind = OutputKind::Raw;
+    return target;
   }
   std::error_code ec;
   if (output.find('%') != std::string::npos) {
-    if (!validPattern(output) || lower(spec.path.extension().string()) != ".png")
+    if (!validPattern(output) || lower(target.path.extension().string()) != ".png")
       throw HostError("the image sequence pattern \"" + output + "\" must hold one %d (like %06d) and end in .png");
-    spec.kind = OutputKind::Sequence;
-    return spec;
+    target.kind = OutputKind::Sequence;
+    return target;
   }
-  if (output.back() == '/' || fs::is_directory(spec.path, ec)) {
-    spec.kind = OutputKind::Sequence;
-    spec.path = spec.path / "%06d.png";
-    return spec;
+  if (output.back() == '/' || fs::is_directory(target.path, ec)) {
+    target.kind = OutputKind::Sequence;
+    target.path = target.path / "%06d.png";
+    return target;
   }
-  const auto ext = lower(spec.path.extension().string());
+  const auto ext = lower(target.path.extension().string());
   if (ext == ".mp4") {
-    spec.kind = OutputKind::Video;
-    spec.container = "mp4";
+    target.kind = OutputKind::Video;
+    target.container = "mp4";
   } else if (ext == ".mkv") {
-    spec.kind = OutputKind::Video;
-    spec.container = "matroska";
+    target.kind = OutputKind::Video;
+    target.container = "matroska";
   } else if (ext == ".png") {
-    spec.kind = OutputKind::Still;
+    target.kind = OutputKind::Still;
   } else {
     throw HostError("unknown output type " + (ext.empty() ? std::string("(no extension)") : "\"" + ext + "\"") + " for " +
                     output + "; use .mp4, .mkv, .png, a folder/, a %06d.png pattern or -o - --format rawvideo");
   }
-  return spec;
+  return target;
 }
 
-std::unique_ptr<FrameSink> openSink(const OutputSpec& spec, const VideoFormat& format) {
-  switch (spec.kind) {
-    case OutputKind::Video: return std::make_unique<VideoSink>(spec, format);
-    case OutputKind::Still: return std::make_unique<StillSink>(spec, format);
-    case OutputKind::Sequence: return std::make_unique<SequenceSink>(spec, format);
-    case OutputKind::Raw: return std::make_unique<RawSink>(spec);
+std::unique_ptr<FrameSink> openSink(const OutputTarget& target, const VideoFormat& format) {
+  switch (target.kind) {
+    case OutputKind::Video: return std::make_unique<VideoSink>(target, format);
+    case OutputKind::Still: return std::make_unique<StillSink>(target, format);
+    case OutputKind::Sequence: return std::make_unique<SequenceSink>(target, format);
+    case OutputKind::Raw: return std::make_unique<RawSink>(target);
   }
   throw HostError("unknown output");
 }

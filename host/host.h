@@ -375,7 +375,7 @@ class Analyzer {
 
 enum class OutputKind { Video, Still, Sequence, Raw };
 
-struct OutputSpec {
+struct OutputTarget {
   OutputKind kind = OutputKind::Video;
   std::filesystem::path path;   // the file, folder or pattern as given; empty for stdout
   std::string container;        // "mp4" or "matroska" for Video
@@ -386,7 +386,7 @@ struct OutputSpec {
 // "/" or naming an existing folder, or a pattern with a %d conversion (like %06d.png), an
 // image sequence, "-" with --format rawvideo raw frames on standard output (--format rawvideo
 // with a file name writes them to that file). Throws HostError for anything else.
-OutputSpec parseOutput(const std::string& output, const std::string& format);
+OutputTarget parseOutput(const std::string& output, const std::string& format);
 
 struct VideoFormat {
   int width = 1280;
@@ -410,7 +410,7 @@ class FrameSink {
 };
 
 // Throws HostError when the place cannot be written or the encoder cannot be opened.
-std::unique_ptr<FrameSink> openSink(const OutputSpec& spec, const VideoFormat& format);
+std::unique_ptr<FrameSink> openSink(const OutputTarget& target, const VideoFormat& format);
 
 // An 8-bit RGB PNG of the pixels, written in place (callers wanting the rename use a sink).
 void writePng(const std::filesystem::path& file, std::span<const std::uint32_t> pixels, int width, int height);

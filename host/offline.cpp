@@ -199,11 +199,20 @@ PluginSet loadPlugins(const std::vector<fs::path>& places, bool reportSkipped) {
 }
 
 std::string runRender(const RenderJob& job) {
-  const OutputSpec spec = parseOutput(job.output, job.format);
-  checkSize(job.video, spec.kind);
+  const OutputTarget target = parseOutput(job.output, job.format);
+  checkSize(job.video, target.kind);
   if (!(job.start >= 0)) throw HostError("--start must not be negative");
   if (job.duration && !(*job.duration > 0)) throw HostError("--duration must be more than 0 seconds");
   if (job.at && !(*job.at >= 0)) throw HostError("--at must not be negative");
+  if (job.at && target.kind != OutputKind::Still)
+    throw HostError("--at picks the moment of a .png still; for a video or a sequence give --start and --duration");
+  // The output replaces its file only at the end, by which time the input has been read;
+  // still, a render over its own input would lose the sound, so it is refused up front.
+  if (!job.input.empty() && !target.toStdout) {
+    std::error_code ec;
+    if (fs::equivalent(job.input, target.path, ec))
+      throw HostError("the output " + target.path.string() + " is the input itself; choose another -o");
+  }
 
   std::unique_ptr<SampleSource> source;
   if (job.input.empty())
@@ -219,7 +228,7 @@ std::string runRender(const RenderJob& job) {
                                         : std::numeric_limits<std::int64_t>::max();
 
   std::int64_t at = 0;
-  if (spec.kind == OutputKind::Still) {
+  if (target.kind == OutputKind::Still) {
     // The still shows one moment: --at, or the middle of what a render would cover.
     at = job.at ? toSamples(*job.at)
                     : job.input.empty() && !job.duration ? toSamples(DemoSignal::kStillSeconds)
@@ -230,7 +239,7 @@ std::string runRender(const RenderJob& job) {
   }
 
   // The output place is checked (and its temporary made) before the long work starts.
-  auto sink = openSink(spec, job.video);
+  auto sink = openSink(target, job.video);
   PluginSet plugins = loadPlugins(job.plugins);
   const VisualRegistration& reg = plugins.visual->registration;
   if (job.video.width < reg.minWindowWidth || job.video.height < reg.minWindowHeight ||
@@ -260,7 +269,7 @@ std::string runRender(const RenderJob& job) {
   std::int64_t frames = 0;
   double soundSeconds = 0;
 
-  if (spec.kind == OutputKind::Still) {
+  if (target.kind == OutputKind::Still) {
     history.skipTo(at, kAnalysisWindow);
     history.window(at, window);
     analyzer.analyze(window, data);

@@ -57,8 +57,17 @@ OSStatus AllocateVisualData(VisualPluginState* state, GrafPtr, const Rect* rect)
   GetGWorld(&gSavePort, &gSaveDevice);
   Rect bounds = *rect;
   OffsetRect(&bounds, static_cast<SInt16>(-bounds.left), static_cast<SInt16>(-bounds.top));
+  // The move is made in 16 bits and wraps. An inverted rectangle can come out of it as a
+  // valid one of another size (top 32761, bottom -32727 becomes 0 to 48), which would give a
+  // world that is not the rectangle's size; such a rectangle, like an empty one or one more
+  // than 32767 wide or high, gets no world and the status the platform answers for an empty
+  // rectangle.
+  const bool representable = rect->top < rect->bottom && rect->left < rect->right &&
+                             bounds.bottom == rect->bottom - rect->top && bounds.right == rect->right - rect->left;
   // No colour table and no device: the world is 32 bits whatever the port or the screen.
-  const OSStatus status = NewGWorld(&state->offscreenWorld, 32, &bounds, nullptr, nullptr, useTempMem);
+  const OSStatus status = representable
+                              ? NewGWorld(&state->offscreenWorld, 32, &bounds, nullptr, nullptr, useTempMem)
+                              : static_cast<OSStatus>(paramErr);
   if (status == noErr) {
     // Locked once for the world's whole life, so no frame locks or unlocks anything.
     LockPixels(GetGWorldPixMap(state->offscreenWorld));

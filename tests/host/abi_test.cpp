@@ -59,10 +59,10 @@ TEST(Abi, HostCallbackAnswers) {
   ASSERT_TRUE(bundle);
   HostCallBlock block{};
   block.blockSize = sizeof block;
-  FSSpec spec{};
-  block.u.getPluginFileSpecMessage.fileSpec = &spec;
+  FSSpec fileSpec{};
+  block.u.getPluginFileSpecMessage.fileSpec = &fileSpec;
   EXPECT_EQ(LoadedBundle::hostCallback(bundle.get(), kPlayerGetPluginFileSpecMessage, &block), noErr);
-  EXPECT_EQ(std::string(spec.path), bundle->info().path.string());
+  EXPECT_EQ(std::string(fileSpec.path), bundle->info().path.string());
   block.u.getPluginFileSpecMessage.fileSpec = nullptr;
   EXPECT_EQ(LoadedBundle::hostCallback(bundle.get(), kPlayerGetPluginFileSpecMessage, &block), paramErr);
   EXPECT_EQ(LoadedBundle::hostCallback(bundle.get(), kPlayerIdleMessage, &block), noErr);

@@ -132,6 +132,21 @@ TEST(Cli, StillMatchesAnInProcessRender) {
   host.send(kVisualPluginHideWindowMessage, &hide);
 }
 
+TEST(Cli, ProgressBarOnATerminal) {
+  // Under a pseudo-terminal (script(1)) the render shows a bar with percent, rate and time left.
+  ScratchDir dir;
+  makeInput(dir / "in.wav");
+  const auto r = run("script -qfec " +
+                     quote(quote(kProgram) + " render " + quote((dir / "in.wav").string()) + " -o " +
+                           quote((dir / "seq/").string()) + " --size 64x64 --fps 400") +
+                     " /dev/null");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("% ["), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(" fps "), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(" left"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("rendered 800 frames"), std::string::npos) << r.output;
+}
+
 TEST(Cli, PluginsListsWhatWasRegistered) {
   const auto r = lumetra("plugins");
   ASSERT_EQ(r.status, 0) << r.output;
@@ -184,7 +199,9 @@ const BadCase kBad[] = {
     {"zero_duration", "render {in} -o {dir}/out.mp4 --duration 0", 1, "--duration must be more than 0"},
     {"missing_plugin", "--plugin {dir}/none.bundle render {in} -o {dir}/out.mp4", 1, "no such bundle or folder"},
     {"no_output", "render {in}", 2, "--output is required"},
-    {"unknown_command", "play {in}", 2, "play"},
+    {"at_for_a_video", "render {in} -o {dir}/out.mp4 --at 1", 1, "--at picks the moment of a .png still"},
+    {"output_is_the_input", "render {dir}/noise.mp3 -o {dir}/noise.mp3 --format rawvideo", 1, "is the input itself"},
+    {"unknown_command", "paint {in}", 2, "paint"},
 };
 
 class BadInput : public ::testing::TestWithParam<BadCase> {};

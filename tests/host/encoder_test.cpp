@@ -24,9 +24,9 @@ class ParseOutput : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(ParseOutput, KindOrRefusal) {
   const auto& c = GetParam();
   try {
-    const auto spec = parseOutput(c.output, c.format);
+    const auto target = parseOutput(c.output, c.format);
     ASSERT_TRUE(c.kind.has_value()) << "accepted " << c.output;
-    EXPECT_EQ(spec.kind, *c.kind);
+    EXPECT_EQ(target.kind, *c.kind);
   } catch (const HostError& e) {
     ASSERT_FALSE(c.kind.has_value()) << e.what();
     EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
