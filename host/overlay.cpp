@@ -52,8 +52,8 @@ void Overlay::draw(unsigned texture, const LiveStatus& status) {
   ImGui_ImplSDL2_NewFrame();
   ImGui::NewFrame();
   const ImGuiIO& io = ImGui::GetIO();
-  // The picture is opaque and covers the window: drawn without blending, it is a plain copy,
-  // which a GL that draws in software (llvmpipe) does in half the time.
+  // The picture is opaque and covers the window: drawn without blending it is a plain copy,
+  // which spares a GL that draws in software (llvmpipe) reading every pixel back.
   ImDrawList* back = ImGui::GetBackgroundDrawList();
   back->AddCallback([](const ImDrawList*, const ImDrawCmd*) { glDisable(GL_BLEND); }, nullptr);
   back->AddImage(reinterpret_cast<ImTextureID>(static_cast<std::uintptr_t>(texture)), ImVec2(0, 0), io.DisplaySize);
