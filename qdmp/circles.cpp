@@ -18,30 +18,44 @@ bool Inside(const Rect& b, SInt32 h, SInt32 v) { return h >= b.left && h < b.rig
 
 bool In16Bits(SInt32 h, SInt32 v) { return h >= -32768 && h <= 32767 && v >= -32768 && v <= 32767; }
 
-// Outline. Each point goes through the pixel-access worker of the depth, as the outline always
-// has; points off the map are dropped here first, so that a huge circle around a small map
-// costs a walk of additions and comparisons, not hundreds of thousands of calls. (The plain
-// path, gPlainPaths, hands the worker every point of the 16-bit range and lets it clip.)
+// Outline. On the plain path (gPlainPaths) each point of the 16-bit range goes through the
+// pixel-access worker of the depth, which clips it. The fast path stores the same pixels
+// straight into the map: when the circle's box (centre +- radius) lies inside the bounds,
+// every point does, and it is stored at the centre's address plus its offset with no test;
+// otherwise each point is tested against the bounds here and stored only when inside, so a
+// huge circle around a small map costs a walk of additions and comparisons, not hundreds of
+// thousands of calls.
 template <typename Pixel, void (*kSetPixel)(PixMapHandle, SInt16, SInt16, Pixel)>
 void DrawCircle(PixMapHandle pm, SInt16 h, SInt16 v, UInt16 radius, Pixel value) {
   if (!MapOfDepth<Pixel>(pm)) return;
   const Rect b = (*pm)->bounds;
-  auto plot = [&](SInt32 ph, SInt32 pv) {
-    if (gPlainPaths ? In16Bits(ph, pv) : Inside(b, ph, pv))
-      kSetPixel(pm, static_cast<SInt16>(ph), static_cast<SInt16>(pv), value);
+  Ptr base = gPlainPaths ? nullptr : GetPixBaseAddr(pm);
+  if (!gPlainPaths && !base) return;  // no pixel memory: the pixel worker would store nothing
+  const SInt32 rowBytes = GetPixRowBytes(pm);
+  const SInt32 r = radius;
+  const bool whole = !gPlainPaths && h - r >= b.left && h + r < b.right && v - r >= b.top && v + r < b.bottom;
+  UInt8* const centre = whole ? PixelAddress<Pixel>(base, rowBytes, b, h, v) : nullptr;
+  const ptrdiff_t row = rowBytes, column = static_cast<ptrdiff_t>(sizeof(Pixel));
+  auto plot = [&](SInt32 dh, SInt32 dv) {
+    const SInt32 ph = h + dh, pv = v + dv;
+    if (whole)
+      StorePixel<Pixel>(centre + dv * row + dh * column, value);
+    else if (gPlainPaths ? In16Bits(ph, pv) : Inside(b, ph, pv))
+      gPlainPaths ? kSetPixel(pm, static_cast<SInt16>(ph), static_cast<SInt16>(pv), value)
+                  : StorePixel<Pixel>(PixelAddress<Pixel>(base, rowBytes, b, ph, pv), value);
   };
   SInt32 x = 0, y = radius, d = 3 - 2 * static_cast<SInt32>(radius);
   while (x <= y) {
     // The conditions keep a pixel from being stored twice where an offset is 0 or x = y.
-    plot(h - x, v - y);
-    if (y != 0) plot(h - x, v + y);
-    if (x != 0) plot(h + x, v - y);
-    if (x != 0 && y != 0) plot(h + x, v + y);
+    plot(-x, -y);
+    if (y != 0) plot(-x, y);
+    if (x != 0) plot(x, -y);
+    if (x != 0 && y != 0) plot(x, y);
     if (x != y) {
-      plot(h - y, v - x);
-      if (x != 0) plot(h - y, v + x);
-      if (y != 0) plot(h + y, v - x);
-      if (x != 0 && y != 0) plot(h + y, v + x);
+      plot(-y, -x);
+      if (x != 0) plot(-y, x);
+      if (y != 0) plot(y, -x);
+      if (x != 0 && y != 0) plot(y, x);
     }
     ++x;
     // The test is on d before the update; d = 0 takes the second branch.

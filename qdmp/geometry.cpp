@@ -8,10 +8,21 @@
 
 #include "qdmp_p.h"
 
-// Read once as the library loads; see qdmp_p.h.
+// Read once as the library loads; see qdmp_p.h. gVectorLevel is defined after gPlainPaths
+// in this file, so it is set after it.
 bool gPlainPaths = [] {
   const char* generic = std::getenv("LUMETRA_GENERIC");
   return generic && std::strcmp(generic, "1") == 0;
+}();
+
+int gVectorLevel = [] {
+  if (gPlainPaths) return int{kVectorNone};
+#if LUMETRA_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return int{kVectorAvx2};
+  if (__builtin_cpu_supports("sse2")) return int{kVectorSse2};
+#endif
+  return int{kVectorNone};
 }();
 
 namespace {

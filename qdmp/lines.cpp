@@ -31,6 +31,64 @@ struct LineAxis {
   ptrdiff_t stride;
 };
 
+// One step of the walk from the pixel at p with error err. The step along the minor axis is
+// chosen by a select, not a branch: a branch on it would be mispredicted on most lines whose
+// slope is not near 0 or 1.
+struct WalkState {
+  UInt8* p;
+  SInt32 err;
+};
+
+inline void Step(WalkState& w, SInt32 bigD, SInt32 d, ptrdiff_t majorStride, ptrdiff_t minorStride) {
+  const SInt32 err = w.err + d;
+  UInt8* const straight = w.p + majorStride;
+  UInt8* const diagonal = straight + minorStride;
+  const bool minorStep = err > bigD;
+  w.err = minorStep ? err - bigD : err;
+  w.p = minorStep ? diagonal : straight;
+}
+
+// Stores the pixel at p (a position of the walk where its error is err, 1 <= err <= the major
+// delta once the line has 2 steps or more) and the `steps` pixels after it. Each step depends
+// on the one before, so a long walk is split in two halves walked side by side: the second half
+// starts where the walk is after front + 1 steps, found by one division as in WalkClipped, and
+// the two chains of steps overlap in the processor.
+template <typename Pixel>
+inline void Walk(UInt8* p, SInt64 steps, SInt32 err, const LineAxis& major, const LineAxis& minor, Pixel value) {
+  const SInt32 bigD = major.delta;
+  const SInt32 d = minor.delta;
+  const ptrdiff_t majorStride = major.stride;
+  const ptrdiff_t minorStride = minor.stride;
+  WalkState a = {p, err};
+  if (steps >= 16) {
+    const SInt64 front = (steps - 1) >> 1;
+    // After front + 1 steps the error, before any subtraction, is e; the walk has stepped k
+    // times along the minor axis, the number that brings e back into 1..bigD.
+    const SInt64 e = static_cast<SInt64>(err) + (front + 1) * d;
+    const SInt64 k = (e - 1) / bigD;
+    WalkState b = {p + (front + 1) * majorStride + k * minorStride, static_cast<SInt32>(e - k * bigD)};
+    const SInt64 back = steps - front - 1;  // b's steps after its first pixel: front or front + 1
+    StorePixel<Pixel>(a.p, value);
+    StorePixel<Pixel>(b.p, value);
+    for (SInt64 i = 0; i < front; ++i) {
+      Step(a, bigD, d, majorStride, minorStride);
+      Step(b, bigD, d, majorStride, minorStride);
+      StorePixel<Pixel>(a.p, value);
+      StorePixel<Pixel>(b.p, value);
+    }
+    if (back > front) {
+      Step(b, bigD, d, majorStride, minorStride);
+      StorePixel<Pixel>(b.p, value);
+    }
+    return;
+  }
+  StorePixel<Pixel>(a.p, value);
+  for (SInt64 i = 0; i < steps; ++i) {
+    Step(a, bigD, d, majorStride, minorStride);
+    StorePixel<Pixel>(a.p, value);
+  }
+}
+
 // The range of step counts n >= 0 for which origin + step * n lies in [lo, hi).
 void StepsInside(const LineAxis& axis, SInt64* first, SInt64* last) {
   if (axis.step > 0) {
@@ -81,23 +139,12 @@ void WalkClipped(Ptr base, SInt32 rowBytes, const Rect& bounds, bool rowsDrive, 
 
   const SInt64 e = half + iFirst * d;
   const SInt64 k = e >= 1 ? (e - 1) / bigD : 0;
-  SInt32 err = static_cast<SInt32>(e - k * bigD);
+  const SInt32 err = static_cast<SInt32>(e - k * bigD);
   const SInt32 majorAt = major.origin + major.step * static_cast<SInt32>(iFirst);
   const SInt32 minorAt = minor.origin + minor.step * static_cast<SInt32>(k);
   UInt8* p = rowsDrive ? PixelAddress<Pixel>(base, rowBytes, bounds, minorAt, majorAt)
                        : PixelAddress<Pixel>(base, rowBytes, bounds, majorAt, minorAt);
-  const SInt32 majorDelta = major.delta;
-  const SInt32 minorDelta = minor.delta;
-  for (SInt64 n = iLast - iFirst;; --n) {
-    StorePixel<Pixel>(p, value);
-    if (n == 0) break;
-    p += major.stride;
-    err += minorDelta;
-    if (err > majorDelta) {
-      err -= majorDelta;
-      p += minor.stride;
-    }
-  }
+  Walk<Pixel>(p, iLast - iFirst, err, major, minor, value);
 }
 
 // The walk step by step, each position tested against the bounds and its address formed only
@@ -164,6 +211,19 @@ void DrawLine(PixMapHandle pm, SInt16 hStart, SInt16 vStart, SInt16 hEnd, SInt16
 
   const LineAxis columns = {hStart, sx, dx, bounds.left, bounds.right, sx * static_cast<ptrdiff_t>(sizeof(Pixel))};
   const LineAxis rows = {vStart, sy, dy, bounds.top, bounds.bottom, sy * static_cast<ptrdiff_t>(rowBytes)};
+  // Both ends inside: every position between them is inside too (the walk never leaves the
+  // box of its two ends), so the walk runs whole with nothing to clip.
+  auto inside = [&](SInt32 h, SInt32 v) {
+    return h >= bounds.left && h < bounds.right && v >= bounds.top && v < bounds.bottom;
+  };
+  if (inside(hStart, vStart) && inside(hEnd, vEnd)) {
+    UInt8* p = PixelAddress<Pixel>(base, rowBytes, bounds, hStart, vStart);
+    if (dy > dx)
+      Walk<Pixel>(p, dy, dy >> 1, rows, columns, value);
+    else
+      Walk<Pixel>(p, dx, dx >> 1, columns, rows, value);
+    return;
+  }
   if (dy > dx)
     WalkClipped<Pixel>(base, rowBytes, bounds, true, rows, columns, value);
   else

@@ -34,10 +34,38 @@ void Draw_Scan32(PixMapHandle pm, SInt16 v, SInt16 h1, SInt16 h2, UInt32 value);
 
 // Plain paths. When the environment holds LUMETRA_GENERIC=1 as the library loads, every worker
 // takes its plain path: lines walk step by step and test each pixel against the bounds instead
-// of being clipped before the walk, and runs are stored a pixel at a time. Both paths store
-// exactly the same pixels; the flag exists so that tests can check the fast paths against the
-// plain ones (tests linked with the library may also set it directly).
+// of being clipped before the walk, runs are stored a pixel at a time, circle outlines go
+// through the pixel worker point by point, and composites and down-sampling work a pixel at a
+// time. Both paths store exactly the same pixels; the flag exists so that tests can check the
+// fast paths against the plain ones (tests linked with the library may also set it directly).
 extern bool gPlainPaths;
+
+// The widest vector instructions the fast paths may use, found once as the library loads: AVX2
+// where the processor has it, SSE2 otherwise (every x86-64 processor, and the 32-bit build,
+// which is compiled for SSE2), none elsewhere or under LUMETRA_GENERIC=1. The kernels (runs,
+// composites, down-sampled rows) switch on it once per run, a branch that always goes the same
+// way, so callers never see which variant ran. Tests may lower it to check a narrower variant
+// against the others; raising it above what the processor has is not allowed.
+enum { kVectorNone = 0, kVectorSse2 = 1, kVectorAvx2 = 2 };
+extern int gVectorLevel;
+#if defined(__x86_64__) || defined(__i386__)
+#define LUMETRA_X86 1
+#else
+#define LUMETRA_X86 0
+#endif
+
+// Stores n bytes from p on, repeating the 4 bytes of pattern (in memory order, the first byte
+// at p): a run of pixels of 1, 2 or 4 bytes whose first pixel starts at p, every pixel value
+// replicated to 4 bytes. Picks the vector variant of gVectorLevel. (runs.cpp)
+void FillBytes(UInt8* p, size_t n, UInt32 pattern);
+
+// The 4-byte pattern of a run of one pixel value.
+template <typename Pixel>
+inline UInt32 RunPattern(Pixel value) {
+  if constexpr (sizeof(Pixel) == 1) return 0x01010101u * value;
+  if constexpr (sizeof(Pixel) == 2) return 0x00010001u * value;
+  return value;
+}
 
 // The checks every worker makes before it touches memory: the handle, its master pointer, and
 // that the map's pixel size is the worker's depth. A worker handed a map of another depth does
@@ -73,18 +101,13 @@ inline void StorePixel(UInt8* p, Pixel value) {
   std::memcpy(p, &value, sizeof(Pixel));
 }
 
-// n consecutive pixels from p on, left to right. The fast path is memset at 8 bits and a
-// word fill where the run is aligned; the plain path stores one pixel at a time.
+// n consecutive pixels from p on, left to right. The fast path is the vector fill of
+// runs.cpp; the plain path stores one pixel at a time.
 template <typename Pixel>
 inline void StoreRun(UInt8* p, SInt32 n, Pixel value) {
   if (!gPlainPaths) {
-    if constexpr (sizeof(Pixel) == 1) {
-      std::memset(p, value, static_cast<size_t>(n));
-      return;
-    } else if (reinterpret_cast<uintptr_t>(p) % alignof(Pixel) == 0) {
-      std::fill_n(reinterpret_cast<Pixel*>(p), n, value);
-      return;
-    }
+    FillBytes(p, static_cast<size_t>(n) * sizeof(Pixel), RunPattern<Pixel>(value));
+    return;
   }
   for (SInt32 i = 0; i < n; ++i) StorePixel<Pixel>(p + static_cast<ptrdiff_t>(i) * sizeof(Pixel), value);
 }

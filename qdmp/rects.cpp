@@ -65,6 +65,14 @@ void FillRect(PixMapHandle pm, Point topLeft, Point bottomRight, Pixel value) {
   if (!base) return;
   const SInt32 rowBytes = GetPixRowBytes(pm);
   UInt8* row = PixelAddress<Pixel>(base, rowBytes, bounds, first, top);
+  // Rows that cover the map's whole width without padding between them are one run in
+  // memory: filled as one, the fill keeps its full speed across the row ends.
+  const SInt32 width = static_cast<SInt32>(bounds.right) - bounds.left;
+  if (first == bounds.left && last == bounds.right &&
+      static_cast<SInt64>(rowBytes) == static_cast<SInt64>(width) * static_cast<SInt64>(sizeof(Pixel))) {
+    FillBytes(row, static_cast<size_t>(rowBytes) * static_cast<size_t>(bottom - top), RunPattern<Pixel>(value));
+    return;
+  }
   for (SInt32 v = top;; ++v) {
     StoreRun<Pixel>(row, last - first, value);
     if (v + 1 == bottom) break;  // the address of a row past the last is never formed

@@ -201,7 +201,7 @@ const BadCase kBad[] = {
     {"no_output", "render {in}", 2, "--output is required"},
     {"at_for_a_video", "render {in} -o {dir}/out.mp4 --at 1", 1, "--at picks the moment of a .png still"},
     {"output_is_the_input", "render {dir}/noise.mp3 -o {dir}/noise.mp3 --format rawvideo", 1, "is the input itself"},
-    {"unknown_command", "play {in}", 2, "play"},
+    {"unknown_command", "paint {in}", 2, "paint"},
 };
 
 class BadInput : public ::testing::TestWithParam<BadCase> {};

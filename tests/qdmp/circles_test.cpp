@@ -134,19 +134,25 @@ std::set<Pixel> Within(const std::set<Pixel>& pixels, const Rect& b) {
 
 class SmallRadius : public testing::TestWithParam<SmallCase> {};
 
+// The plain path stores through the pixel worker, where the stores are watched: each pixel
+// once. The fast path stores straight into the map; it must ink the same pixels.
 TEST_P(SmallRadius, OutlineStoresEachPixelOnce) {
   const SmallCase& c = GetParam();
   for (int depth : {8, 16, 32}) {
-    SCOPED_TRACE(depth);
-    auto map = Map(depth, MakeRect(-10, -10, 10, 10));
-    gStores.clear();
-    DrawOutline(depth, map->handle(), 1, -2, c.radius);
-    const std::set<Pixel> stored(gStores.begin(), gStores.end());
-    EXPECT_EQ(stored.size(), gStores.size()) << "a pixel was stored twice";
-    EXPECT_EQ(stored, OutlineOf(c, 1, -2));
-    EXPECT_EQ(Inked(*map), stored);
-    EXPECT_EQ(static_cast<int>(gStores.size()), c.outlineCount);
-    EXPECT_TRUE(map->paddingUntouched());
+    for (const auto& path : lumetra::test::LibraryPaths()) {
+      SCOPED_TRACE(std::to_string(depth) + " bits, " + path.name);
+      const lumetra::test::OnPath on(path);
+      auto map = Map(depth, MakeRect(-10, -10, 10, 10));
+      gStores.clear();
+      DrawOutline(depth, map->handle(), 1, -2, c.radius);
+      EXPECT_EQ(Inked(*map), OutlineOf(c, 1, -2));
+      EXPECT_TRUE(map->paddingUntouched());
+      if (!path.plain) continue;
+      const std::set<Pixel> stored(gStores.begin(), gStores.end());
+      EXPECT_EQ(stored.size(), gStores.size()) << "a pixel was stored twice";
+      EXPECT_EQ(stored, OutlineOf(c, 1, -2));
+      EXPECT_EQ(static_cast<int>(gStores.size()), c.outlineCount);
+    }
   }
 }
 
@@ -166,17 +172,19 @@ TEST_P(SmallRadius, DiscCoversItsRows) {
 TEST_P(SmallRadius, CentreOutsideTheMapIsClipped) {
   const SmallCase& c = GetParam();
   const Rect bounds = MakeRect(0, 0, 6, 6);
-  for (Pixel centre : {Pixel{-2, 3}, Pixel{3, 7}, Pixel{6, -1}}) {
-    auto outline = Map(32, bounds);
-    auto disc = Map(32, bounds);
-    gStores.clear();
-    DrawOutline(32, outline->handle(), centre.first, centre.second, c.radius);
-    DrawDisc(32, disc->handle(), centre.first, centre.second, c.radius);
-    EXPECT_EQ(Inked(*outline), Within(OutlineOf(c, centre.first, centre.second), bounds));
-    EXPECT_EQ(Inked(*disc), Within(DiscOf(c, centre.first, centre.second), bounds));
-    EXPECT_EQ(std::set<Pixel>(gStores.begin(), gStores.end()), Inked(*outline)) << "stores outside the map were made";
-    EXPECT_TRUE(outline->paddingUntouched());
-    EXPECT_TRUE(disc->paddingUntouched());
+  for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
+    for (Pixel centre : {Pixel{-2, 3}, Pixel{3, 7}, Pixel{6, -1}}) {
+      SCOPED_TRACE(path.name);
+      auto outline = Map(32, bounds);
+      auto disc = Map(32, bounds);
+      DrawOutline(32, outline->handle(), centre.first, centre.second, c.radius);
+      DrawDisc(32, disc->handle(), centre.first, centre.second, c.radius);
+      EXPECT_EQ(Inked(*outline), Within(OutlineOf(c, centre.first, centre.second), bounds));
+      EXPECT_EQ(Inked(*disc), Within(DiscOf(c, centre.first, centre.second), bounds));
+      EXPECT_TRUE(outline->paddingUntouched());
+      EXPECT_TRUE(disc->paddingUntouched());
+    }
   }
 }
 
@@ -280,15 +288,18 @@ TEST(Circle, OtherDepthsAreLeftAlone) {
 // the map lies wholly inside the disc, which fills it.
 TEST(LargeCircle, PointsBeyondTheCoordinateRangeAreNotWrapped) {
   const Rect bounds = MakeRect(18300, 0, 18500, 200);
-  auto outline = Map(32, bounds);
-  auto disc = Map(32, bounds);
-  gStores.clear();
-  QDMP_Draw_Circle32(outline->handle(), 30000, 100, 40000, kInk);
-  QDMP_Fill_Circle32(disc->handle(), 30000, 100, 40000, kInk);
-  EXPECT_TRUE(gStores.empty());
-  EXPECT_TRUE(Inked(*outline).empty());
-  EXPECT_EQ(Inked(*disc).size(), 200u * 200u);
-  EXPECT_TRUE(disc->paddingUntouched());
+  for (const auto& path : lumetra::test::LibraryPaths()) {
+    SCOPED_TRACE(path.name);
+    const lumetra::test::OnPath on(path);
+    auto outline = Map(32, bounds);
+    auto disc = Map(32, bounds);
+    QDMP_Draw_Circle32(outline->handle(), 30000, 100, 40000, kInk);
+    QDMP_Fill_Circle32(disc->handle(), 30000, 100, 40000, kInk);
+    EXPECT_TRUE(Inked(*outline).empty());
+    EXPECT_TRUE(outline->paddingUntouched());
+    EXPECT_EQ(Inked(*disc).size(), 200u * 200u);
+    EXPECT_TRUE(disc->paddingUntouched());
+  }
 }
 
 // Radius 65535 around the origin: no point of the outline lies within the 16-bit range, and
@@ -328,25 +339,27 @@ class LargeRadius : public testing::TestWithParam<LargeCase> {};
 TEST_P(LargeRadius, MatchesTheWideWalkAndStoresOnlyInside) {
   const LargeCase& c = GetParam();
   for (int depth : {8, 32}) {
-    SCOPED_TRACE(depth);
-    for (bool disc : {false, true}) {
-      std::mt19937 rng(static_cast<unsigned>(c.radius));
-      auto map = lumetra::test::RandomMap(rng, depth, c.bounds.top, c.bounds.left, c.bounds.right - c.bounds.left,
-                                          c.bounds.bottom - c.bounds.top);
-      lumetra::ref::Image expected = lumetra::ref::ModelOf(*map);
-      gStores.clear();
-      if (disc) {
-        DrawDisc(depth, map->handle(), c.h, c.v, c.radius);
-        lumetra::ref::Disc(expected, depth, c.h, c.v, c.radius, Ink(depth));
-      } else {
-        DrawOutline(depth, map->handle(), c.h, c.v, c.radius);
-        lumetra::ref::Circle(expected, depth, c.h, c.v, c.radius, Ink(depth));
-        EXPECT_FALSE(gStores.empty()) << "the circle should cross the map";
+    for (const auto& path : lumetra::test::LibraryPaths()) {
+      SCOPED_TRACE(std::to_string(depth) + " bits, " + path.name);
+      const lumetra::test::OnPath on(path);
+      for (bool disc : {false, true}) {
+        std::mt19937 rng(static_cast<unsigned>(c.radius));
+        auto map = lumetra::test::RandomMap(rng, depth, c.bounds.top, c.bounds.left, c.bounds.right - c.bounds.left,
+                                            c.bounds.bottom - c.bounds.top);
+        lumetra::ref::Image expected = lumetra::ref::ModelOf(*map);
+        if (disc) {
+          DrawDisc(depth, map->handle(), c.h, c.v, c.radius);
+          lumetra::ref::Disc(expected, depth, c.h, c.v, c.radius, Ink(depth));
+        } else {
+          DrawOutline(depth, map->handle(), c.h, c.v, c.radius);
+          lumetra::ref::Circle(expected, depth, c.h, c.v, c.radius, Ink(depth));
+          EXPECT_FALSE(Inked(*map).empty()) << "the circle should cross the map";
+        }
+        // The map lies between guard pages, and the comparison covers its padding: a store
+        // outside the map crashes or shows here.
+        const auto difference = lumetra::ref::FirstDifference(*map, expected);
+        EXPECT_FALSE(difference) << (disc ? "disc: " : "outline: ") << *difference;
       }
-      for (auto [h, v] : gStores) ASSERT_TRUE(map->bounds().left <= h && h < map->bounds().right && map->bounds().top <= v &&
-                                              v < map->bounds().bottom) << "store outside the map at " << h << "," << v;
-      const auto difference = lumetra::ref::FirstDifference(*map, expected);
-      EXPECT_FALSE(difference) << (disc ? "disc: " : "outline: ") << *difference;
     }
   }
 }
@@ -360,12 +373,13 @@ INSTANTIATE_TEST_SUITE_P(
                     LargeCase{"Radius32768AcrossTheTop", 32768, 100, 32767, MakeRect(-40, 0, 40, 200)}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Odd cases take the library's plain paths (every outline point handed to the pixel worker,
-// every disc scan drawn), even cases the fast ones.
+// Every case on every path of the library: the plain one (every outline point handed to the
+// pixel worker, every disc scan drawn) and the fast ones (outline points stored straight into
+// the map, the widest scan of each row only, at each vector width).
 TEST(CircleModel, RandomCasesMatch) {
-  for (int n : CasesToRun(400)) {
+  for (int n : CasesToRun(400)) for (const auto& path : lumetra::test::LibraryPaths()) {
     std::mt19937 rng(static_cast<unsigned>(n));
-    gPlainPaths = n % 2 == 1;
+    const lumetra::test::OnPath on(path);
     const int depth = 8 << Uniform(rng, 0, 2);
     const int width = Uniform(rng, 1, 48), height = Uniform(rng, 1, 48);
     // Now and then the map sits at a corner of the coordinate range.
@@ -412,9 +426,8 @@ TEST(CircleModel, RandomCasesMatch) {
       DrawOutline(depth, map->handle(), sh, sv, radius);
       lumetra::ref::Circle(expected, depth, h, v, radius, Ink(depth));
     }
-    gPlainPaths = false;
     const auto difference = lumetra::ref::FirstDifference(*map, expected);
-    ASSERT_FALSE(difference) << what << (n % 2 ? " (plain paths)" : "") << "\n" << *difference;
+    ASSERT_FALSE(difference) << what << ", " << path.name << "\n" << *difference;
   }
 }
 

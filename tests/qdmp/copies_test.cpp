@@ -408,12 +408,14 @@ std::string Describe(const Rect& r) {
          std::to_string(r.right) + ")";
 }
 
-// Random copies of every kind against the model. A third of the cases copy within one map,
-// with source and destination overlapping; some maps have rows of more than 32767 bytes; now
-// and then a worker meets maps of another depth or the two sides differ in width.
+// Random copies of every kind against the model, each on every path of the library (plain, and
+// fast at each vector width). A third of the cases copy within one map, with source and
+// destination overlapping; some maps have rows of more than 32767 bytes; now and then a worker
+// meets maps of another depth or the two sides differ in width.
 TEST(CopyModel, RandomCasesMatch) {
   using lumetra::test::Uniform;
-  for (int n : lumetra::test::CasesToRun(1000)) {
+  for (int n : lumetra::test::CasesToRun(1000)) for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
     std::mt19937 rng(static_cast<unsigned>(n));
     const int depth = 8 << Uniform(rng, 0, 2);
     const bool wide = Uniform(rng, 0, 9) == 0;
@@ -460,7 +462,8 @@ TEST(CopyModel, RandomCasesMatch) {
                            "Copy_Rect worker of another depth"};
     const std::string what = "case " + std::to_string(n) + ": " + names[op] + " at depth " + std::to_string(depth) +
                              (sameMap ? " within one map" : "") + ", source " + Describe(sb) + " rect " +
-                             Describe(srcRect) + ", destination " + Describe(db) + " rect " + Describe(dstRect);
+                             Describe(srcRect) + ", destination " + Describe(db) + " rect " + Describe(dstRect) +
+                             ", " + path.name;
     if (lumetra::test::Verbose()) std::cout << what << "\n";
 
     PixMapHandle s = source->handle(), d = dest.handle();
@@ -507,6 +510,73 @@ TEST(CopyModel, RandomCasesMatch) {
     if (!sameMap) {
       difference = lumetra::ref::FirstDifference(dest, dstModel);
       ASSERT_FALSE(difference) << what << "\ndestination: " << *difference;
+    }
+  }
+}
+
+// The vector blends against the model: runs of every length from 0 to 70 pixels (so every
+// count of whole vectors and every tail), rows that start at any byte offset (0 to 7 bytes of
+// padding after each row), random alpha, on every path.
+TEST(CompositeModel, RunsOfEveryLengthAtOddAlignmentsMatch) {
+  using lumetra::test::Uniform;
+  for (int n : lumetra::test::CasesToRun(300)) for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const int length = n % 71;
+    const int sw = length + Uniform(rng, 0, 5), dw = length + Uniform(rng, 0, 5), rows = Uniform(rng, 1, 4);
+    auto source = lumetra::test::RandomMap(rng, 32, 0, 0, sw, rows);
+    auto dest = lumetra::test::RandomMap(rng, 32, 0, 0, dw, rows);
+    lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source), dstModel = lumetra::ref::ModelOf(*dest);
+    const SInt16 sLeft = static_cast<SInt16>(Uniform(rng, 0, sw - length));
+    const SInt16 dLeft = static_cast<SInt16>(Uniform(rng, 0, dw - length));
+    const SInt16 end = static_cast<SInt16>(rows);
+    const Rect srcRect = {0, sLeft, end, static_cast<SInt16>(sLeft + length)};
+    const Rect dstRect = {0, dLeft, end, static_cast<SInt16>(dLeft + length)};
+    const bool scan = n % 2 == 1;
+    if (scan) {
+      const SInt16 row = static_cast<SInt16>(rows - 1);
+      QDMP_Copy_Scan32A(source->handle(), dest->handle(), row, srcRect.left, srcRect.right, row, dstRect.left, dstRect.right);
+      lumetra::ref::CompositeScan(srcModel, dstModel, row, srcRect.left, srcRect.right, row, dstRect.left, dstRect.right);
+    } else {
+      QDMP_Copy_Rect32A(source->handle(), dest->handle(), &srcRect, &dstRect);
+      lumetra::ref::CompositeRect(srcModel, dstModel, srcRect, dstRect);
+    }
+    const auto difference = lumetra::ref::FirstDifference(*dest, dstModel);
+    ASSERT_FALSE(difference) << "case " << n << ": " << (scan ? "Copy_Scan32A" : "Copy_Rect32A") << " of " << length
+                             << " pixels, row bytes " << source->rowBytes() << " and " << dest->rowBytes() << ", "
+                             << path.name << "\n" << *difference;
+  }
+}
+
+// Maps without padding, whole rows: between two maps the rows are moved as one block; within
+// one map, where the ranges overlap, they still go one after the other, top to bottom (a copy
+// one row down repeats the first row). Every path against the model, at every depth.
+TEST(CopyRect, PackedWholeRowsMatchTheModel) {
+  using lumetra::test::Uniform;
+  for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
+    for (int depth : {8, 16, 32}) {
+      SCOPED_TRACE(std::to_string(depth) + " bits, " + path.name);
+      std::mt19937 rng(static_cast<unsigned>(depth));
+      const Rect bounds = MakeRect(-3, 5, 9, 36);
+      auto packed = [&] {
+        auto map = std::make_unique<GuardedPixMap>(depth, bounds, 31 * depth / 8);
+        for (int v = bounds.top; v < bounds.bottom; ++v)
+          for (int h = bounds.left; h < bounds.right; ++h) map->set(h, v, static_cast<uint32_t>(rng()));
+        return map;
+      };
+      auto source = packed(), dest = packed();
+      lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source), dstModel = lumetra::ref::ModelOf(*dest);
+      QDMP_Copy_Rect(source->handle(), dest->handle(), &bounds, &bounds);
+      lumetra::ref::CopyRectAny(srcModel, dstModel, bounds, bounds);
+      auto difference = lumetra::ref::FirstDifference(*dest, dstModel);
+      EXPECT_FALSE(difference) << "between two maps: " << *difference;
+
+      const Rect upper = MakeRect(-3, 5, 8, 36), lower = MakeRect(-2, 5, 9, 36);
+      QDMP_Copy_Rect(source->handle(), source->handle(), &upper, &lower);
+      lumetra::ref::CopyRectAny(srcModel, srcModel, upper, lower);
+      difference = lumetra::ref::FirstDifference(*source, srcModel);
+      EXPECT_FALSE(difference) << "one row down within one map: " << *difference;
     }
   }
 }

@@ -150,10 +150,12 @@ TEST(DownMip, NullHandlesOrMastersDoNothing) {
 }
 
 // Random sources and destinations of every size (odd ones, ones too small, empty ones) and
-// origin against the model; now and then a map that is not 32 bits.
+// origin against the model, each on every path of the library; now and then a map that is
+// not 32 bits.
 TEST(DownMipModel, RandomCasesMatch) {
   using lumetra::test::Uniform;
-  for (int n : lumetra::test::CasesToRun(400)) {
+  for (int n : lumetra::test::CasesToRun(400)) for (const auto& path : lumetra::test::LibraryPaths()) {
+    const lumetra::test::OnPath on(path);
     std::mt19937 rng(static_cast<unsigned>(n));
     const int srcDepth = Uniform(rng, 0, 9) == 0 ? 16 : 32, dstDepth = Uniform(rng, 0, 9) == 0 ? 8 : 32;
     const int sw = Uniform(rng, 0, 41), sh = Uniform(rng, 0, 41), dw = Uniform(rng, 0, 25), dh = Uniform(rng, 0, 25);
@@ -161,7 +163,7 @@ TEST(DownMipModel, RandomCasesMatch) {
     auto dest = lumetra::test::RandomMap(rng, dstDepth, Uniform(rng, -30, 30), Uniform(rng, -30, 30), dw, dh);
     const std::string what = "case " + std::to_string(n) + ": source " + std::to_string(sw) + " x " + std::to_string(sh) +
                              " at " + std::to_string(srcDepth) + " bits, destination " + std::to_string(dw) + " x " +
-                             std::to_string(dh) + " at " + std::to_string(dstDepth) + " bits";
+                             std::to_string(dh) + " at " + std::to_string(dstDepth) + " bits, " + path.name;
     if (lumetra::test::Verbose()) std::cout << what << "\n";
     const lumetra::ref::Image srcModel = lumetra::ref::ModelOf(*source);
     lumetra::ref::Image dstModel = lumetra::ref::ModelOf(*dest);

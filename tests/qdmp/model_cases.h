@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "guarded.h"
+#include "qdmp_p.h"
 
 namespace lumetra::test {
 
@@ -37,6 +38,42 @@ inline std::unique_ptr<GuardedPixMap> RandomMap(std::mt19937& rng, int depth, in
     for (int h = left; h < left + width; ++h) map->set(h, v, static_cast<uint32_t>(rng()));
   return map;
 }
+
+// The ways through the library a case is run on: the plain paths, and the fast paths with
+// each vector width up to the one the library picked for this processor (none, SSE2, AVX2).
+// Under LUMETRA_GENERIC=1 the library picks none, so the fast paths run without vectors.
+struct LibraryPath {
+  bool plain;
+  int level;
+  const char* name;
+};
+
+inline std::vector<LibraryPath> LibraryPaths() {
+  static const int picked = gVectorLevel;  // as the library found it, before any test lowers it
+  std::vector<LibraryPath> paths = {{true, kVectorNone, "plain path"}, {false, kVectorNone, "fast path without vectors"}};
+  if (picked >= kVectorSse2) paths.push_back({false, kVectorSse2, "fast path with SSE2"});
+  if (picked >= kVectorAvx2) paths.push_back({false, kVectorAvx2, "fast path with AVX2"});
+  return paths;
+}
+
+// Puts the library on a path for as long as it lives, then back on the one it was on.
+class OnPath {
+ public:
+  explicit OnPath(const LibraryPath& path) : plain_(gPlainPaths), level_(gVectorLevel) {
+    gPlainPaths = path.plain;
+    gVectorLevel = path.level;
+  }
+  ~OnPath() {
+    gPlainPaths = plain_;
+    gVectorLevel = level_;
+  }
+  OnPath(const OnPath&) = delete;
+  OnPath& operator=(const OnPath&) = delete;
+
+ private:
+  bool plain_;
+  int level_;
+};
 
 }  // namespace lumetra::test
 

@@ -5,7 +5,7 @@
 // (sometimes none, sometimes without entries), random contents; then a few random calls with
 // coordinates near the edges, inside, anywhere, and at the extremes (so lines of more than 32767
 // steps are common). Every pixel and every padding byte is compared with the model afterwards,
-// once on the fast paths and once on the plain ones.
+// once on the plain paths and once on the fast paths at each vector width the processor has.
 //
 // On a mismatch the case number, the calls and the first differing pixel are printed. To rerun
 // one case and see what it does: LUMETRA_CASE=n qdmp_random_test --gtest_filter=Random.Lines
@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "qdmp_p.h"
 #include "reference.h"
@@ -137,25 +138,43 @@ std::string Describe(RGBColor c) {
   return "(" + std::to_string(c.red) + ", " + std::to_string(c.green) + ", " + std::to_string(c.blue) + ")";
 }
 
+// The ways through the library a case is run on: the plain paths, and the fast paths with
+// each vector width up to the one the library picked for this processor (none, SSE2, AVX2).
+// Under LUMETRA_GENERIC=1 the library picked none, so the fast paths run without vectors.
+struct Path {
+  bool plain;
+  int level;
+  const char* name;
+};
+
+std::vector<Path> Paths(int picked) {
+  std::vector<Path> paths = {{true, kVectorNone, "plain path"}, {false, kVectorNone, "fast path without vectors"}};
+  if (picked >= kVectorSse2) paths.push_back({false, kVectorSse2, "fast path with SSE2"});
+  if (picked >= kVectorAvx2) paths.push_back({false, kVectorAvx2, "fast path with AVX2"});
+  return paths;
+}
+
 // Runs count cases of one family. op makes the calls on the fixture and its model, logs them,
 // and returns a description of any result that differed (getters), or an empty string.
 template <typename Op>
 void RunCases(const char* family, int count, Op op) {
   const std::optional<int> only = OnlyCase();
-  const bool saved = gPlainPaths;
+  const bool savedPlain = gPlainPaths;
+  const int savedLevel = gVectorLevel;
   int failures = 0;
   for (int n = 0; n < count && failures < 3; ++n) {
     if (only && *only != n) continue;
-    for (bool plain : {false, true}) {
-      gPlainPaths = plain;
+    for (const Path& path : Paths(savedLevel)) {
+      gPlainPaths = path.plain;
+      gVectorLevel = path.level;
       Rng rng(static_cast<uint64_t>(n));
       std::unique_ptr<Fixture> f = MakeFixture(rng);
       std::string problem = op(rng, *f);
       if (const auto diff = lumetra::ref::FirstDifference(*f->map, *f->model)) problem += *diff;
-      if (only) std::cout << family << " case " << n << (plain ? ", plain path" : "") << ":\n" << f->log.str()
+      if (only) std::cout << family << " case " << n << ", " << path.name << ":\n" << f->log.str()
                           << (problem.empty() ? "same as the model\n" : problem) << "\n";
       if (!problem.empty()) {
-        ADD_FAILURE() << family << " case " << n << (plain ? " on the plain path" : "") << " differs from the model\n"
+        ADD_FAILURE() << family << " case " << n << " on the " << path.name << " differs from the model\n"
                       << f->log.str() << problem << "\nrerun alone: LUMETRA_CASE=" << n
                       << " qdmp_random_test --gtest_filter=Random." << family;
         ++failures;
@@ -163,7 +182,8 @@ void RunCases(const char* family, int count, Op op) {
       }
     }
   }
-  gPlainPaths = saved;
+  gPlainPaths = savedPlain;
+  gVectorLevel = savedLevel;
 }
 
 TEST(Random, Lines) {
@@ -292,6 +312,44 @@ TEST(Random, Pixels) {
     }
     return problems.str();
   });
+}
+
+}  // namespace
+
+namespace {
+
+// Long lines on a large map: the fast walk splits lines of 16 steps or more in two, and lines
+// with both ends inside skip the clipping; both must store what the model stores, at every
+// depth and on every path.
+TEST(Random, LongLinesOnALargeMap) {
+  const bool savedPlain = gPlainPaths;
+  const int savedLevel = gVectorLevel;
+  for (int depth : {8, 16, 32}) {
+    for (const Path& path : Paths(savedLevel)) {
+      gPlainPaths = path.plain;
+      gVectorLevel = path.level;
+      const Rect bounds = {-7, 3, 393, 643};
+      GuardedPixMap map(depth, bounds, 640 * depth / 8 + 4);
+      Image model = lumetra::ref::ModelOf(map);
+      Rng rng(static_cast<uint64_t>(depth));
+      for (int i = 0; i < 300; ++i) {
+        auto h = [&] { return static_cast<SInt16>(rng.range(bounds.left - 50, bounds.right + 49)); };
+        auto v = [&] { return static_cast<SInt16>(rng.range(bounds.top - 50, bounds.bottom + 49)); };
+        const SInt16 h0 = h(), v0 = v(), h1 = h(), v1 = v();
+        const UInt32 value = rng.next();
+        switch (depth) {
+          case 8: QDMP_Draw_Line8(map.handle(), h0, v0, h1, v1, UInt8(value)); break;
+          case 16: QDMP_Draw_Line16(map.handle(), h0, v0, h1, v1, UInt16(value)); break;
+          default: QDMP_Draw_Line32(map.handle(), h0, v0, h1, v1, value); break;
+        }
+        lumetra::ref::Line(model, depth, h0, v0, h1, v1, value);
+      }
+      const auto diff = lumetra::ref::FirstDifference(map, model);
+      EXPECT_FALSE(diff) << depth << " bits, " << path.name << ": " << diff.value_or("");
+    }
+  }
+  gPlainPaths = savedPlain;
+  gVectorLevel = savedLevel;
 }
 
 }  // namespace
