@@ -119,7 +119,6 @@ class Overlay {
  private:
   void drawToolkitWindows();
   void drawHelp();
-  SDL_Window* window_;
   bool captureMode_;
   std::vector<void*> clicks_;      // ControlRefs hit this frame
   bool trace_ = false;             // LUMETRA_TRACE_OVERLAY: print where controls are drawn

@@ -17,7 +17,7 @@
 
 namespace lumetra {
 
-Overlay::Overlay(SDL_Window* window, void* glContext, bool captureMode) : window_(window), captureMode_(captureMode) {
+Overlay::Overlay(SDL_Window* window, void* glContext, bool captureMode) : captureMode_(captureMode) {
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
