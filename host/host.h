@@ -148,8 +148,8 @@ class LoadedBundle {
   const std::vector<Visual>& visuals() const { return visuals_; }
 
   // The host callback every bundle and instance gets; the cookie is the LoadedBundle.
-  // Answers 'rvis' (keeps a copy of the registration), 'pspc' (the bundle folder's file
-  // specification), 'idle' (0); every other selector -4.
+  // Answers 'rvis' (keeps a copy of the registration), 'pspc' (an FSSpec holding the
+  // bundle folder's path), 'idle' (0); every other selector -4.
   static OSStatus hostCallback(void* cookie, OSType selector, HostCallBlock* block);
 
  private:
