@@ -136,8 +136,8 @@ std::vector<std::string> captureDeviceNames() {
 
 std::string defaultOutputName() {
   char* name = nullptr;
-  SDL_AudioSpec spec{};
-  if (SDL_GetDefaultAudioInfo(&name, &spec, 0) != 0 || !name) return {};
+  SDL_AudioSpec deviceFormat{};
+  if (SDL_GetDefaultAudioInfo(&name, &deviceFormat, 0) != 0 || !name) return {};
   std::string out = name;
   SDL_free(name);
   return out;

@@ -44,10 +44,10 @@ void MPBlockCopy(const void* src, void* dst, ByteCount byteCount) {
   if (byteCount > 0) std::memmove(dst, src, byteCount);
 }
 
-OSErr LumetraMakeFileSpec(const char* path, FSSpec* spec) {
-  if (!path || !spec) return paramErr;
-  std::memset(spec, 0, sizeof *spec);
-  std::strncpy(spec->path, path, sizeof spec->path - 1);
+OSErr LumetraMakeFileSpec(const char* path, FSSpec* fileSpec) {
+  if (!path || !fileSpec) return paramErr;
+  std::memset(fileSpec, 0, sizeof *fileSpec);
+  std::strncpy(fileSpec->path, path, sizeof fileSpec->path - 1);
   return noErr;
 }
 

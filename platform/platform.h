@@ -113,8 +113,8 @@ typedef struct FSSpec {
   char path[kLumetraFileSpecPathMax];
 } FSSpec;
 
-/* Fills spec with path (cut to fit). Returns noErr, or paramErr for a null argument. */
-LUMETRA_PLATFORM_API OSErr LumetraMakeFileSpec(const char* path, FSSpec* spec);
+/* Fills fileSpec with path (cut to fit). Returns noErr, or paramErr for a null argument. */
+LUMETRA_PLATFORM_API OSErr LumetraMakeFileSpec(const char* path, FSSpec* fileSpec);
 
 /* ---- Pixel maps ---------------------------------------------------------------------- */
 
