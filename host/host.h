@@ -497,9 +497,12 @@ class LiveScreen {
   virtual void present(const FrameBuffer& frame, const LiveStatus& status) = 0;
   virtual void setFullscreen(bool on) = 0;
   virtual bool fullscreen() const = 0;
-  // How long the latest present() waited for the display (its refresh), in microseconds: not
-  // work, so --stats leaves it out of the frame time.
+  // How long the latest present() spent handing the picture to the display, in microseconds:
+  // the wait for its refresh, or for the display server to take a copy. It is not the
+  // player's work, so --stats shows it apart from the frame time.
   virtual std::int64_t presentWait() const { return 0; }
+  // What draws the window ("opengl", "software"), for --stats; empty when it does not say.
+  virtual std::string drawer() const { return {}; }
 };
 
 // Where the sound of the live loop comes from and how far it has been heard.

@@ -391,16 +391,16 @@ void LiveLoop::run() {
       worst = std::max(worst, spent);
       ++frames;
       if (screen_.now() - statsFrom >= kSecond) {
-        char line[160];
+        char line[200];
         // The frame time is the player's work for one picture: the sound kept going, the
-        // visualizer's frame (analysis and drawing), the upload and the overlay, without the
-        // wait for the display's refresh.
+        // visualizer's frame (analysis and drawing), the upload and the overlay. Handing the
+        // picture to the display is shown apart, with what draws the window.
         std::snprintf(line, sizeof line,
                       "%dx%d  %d frames/s  frame time %.2f ms average (visualizer %.2f ms), %.2f ms worst, "
-                      "swap %.2f ms",
+                      "present %.2f ms (%s)",
                       frame_->width(), frame_->height(), frames, static_cast<double>(busy) / frames / 1000.0,
                       static_cast<double>(drawing) / frames / 1000.0, static_cast<double>(worst) / 1000.0,
-                      static_cast<double>(waiting) / frames / 1000.0);
+                      static_cast<double>(waiting) / frames / 1000.0, screen_.drawer().c_str());
         status_.stats = line;
         std::fprintf(stderr, "lumetra: %s\n", line);
         statsFrom = screen_.now();

@@ -1,5 +1,5 @@
 // What the live player's SDL parts share among themselves: the owners of SDL's subsystems,
-// devices, window and GL context, the sound devices, the window with its events, and the
+// devices, window and renderer, the sound devices, the window with its events, and the
 // overlay that draws the toolkit's windows. Private to host/.
 #ifndef LUMETRA_LIVE_P_H
 #define LUMETRA_LIVE_P_H
@@ -7,6 +7,8 @@
 #include "host.h"
 
 #include <SDL.h>
+
+struct ImDrawData;
 
 #include <deque>
 #include <memory>
@@ -102,34 +104,40 @@ class Beeper {
   AudioDevice device_;
 };
 
-// Draws the picture and, over it, the toolkit's visible windows and the player's notices
-// with Dear ImGui on the window's GL context. Clicks on a window's controls are collected
+// Draws the toolkit's visible windows and the player's notices with Dear ImGui through the
+// window's renderer, over what is drawn already. Clicks on a window's controls are collected
 // while drawing and delivered to the platform afterwards, one control hit each.
 class Overlay {
  public:
-  Overlay(SDL_Window* window, void* glContext, bool captureMode);
+  // Throws HostError when ImGui cannot be set up on the renderer.
+  Overlay(SDL_Window* window, SDL_Renderer* renderer, bool captureMode);
   ~Overlay();
   Overlay(const Overlay&) = delete;
   Overlay& operator=(const Overlay&) = delete;
   // Answers whether the overlay took the event (a click or drag on one of its windows).
   bool processEvent(const SDL_Event& event);
-  // Draws one frame: the picture (a GL texture) filling the window, then the overlays.
-  void draw(unsigned texture, const LiveStatus& status);
+  // Draws one frame's overlays; the caller presents.
+  void draw(const LiveStatus& status);
 
  private:
+  void render(const ImDrawData* data);
   void drawToolkitWindows();
   void drawHelp();
+  SDL_Window* window_;
+  SDL_Renderer* renderer_;
+  SDL_Texture* font_ = nullptr;
   bool captureMode_;
   std::vector<void*> clicks_;      // ControlRefs hit this frame
   bool trace_ = false;             // LUMETRA_TRACE_OVERLAY: print where controls are drawn
   std::vector<std::string> traced_;
 };
 
-// The SDL window with a GL context: the picture is a texture of the frame's size, updated in
-// place from the window port's pixels each frame (made again only when the size changes).
+// The SDL window with a renderer (the GPU's, or SDL's software renderer where GL would draw
+// on the processor): the picture is a texture of the frame's size, updated in place from the
+// window port's pixels each frame (made again only when the size changes).
 class SdlScreen final : public LiveScreen {
  public:
-  // Throws HostError when no window or GL context can be had.
+  // Throws HostError when no window or renderer can be had.
   SdlScreen(const std::string& title, int width, int height, bool fullscreen, int minWidth, int minHeight,
             bool captureMode);
   ~SdlScreen() override;
@@ -141,20 +149,26 @@ class SdlScreen final : public LiveScreen {
   void setFullscreen(bool on) override;
   bool fullscreen() const override { return fullscreen_; }
   std::int64_t presentWait() const override { return swapWait_; }
+  std::string drawer() const override { return rendererName_; }
 
  private:
   void translate(const SDL_Event& e);
   struct WindowDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
   };
-  struct ContextDeleter {
-    void operator()(void* c) const { SDL_GL_DeleteContext(c); }
+  struct RendererDeleter {
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
   };
+  struct TextureDeleter {
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+  };
+  // Declared in the order they are made; destroyed the other way round.
   SdlSubsystem video_{SDL_INIT_VIDEO};
   std::unique_ptr<SDL_Window, WindowDeleter> window_;
-  std::unique_ptr<void, ContextDeleter> context_;
+  std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;
   std::unique_ptr<Overlay> overlay_;
-  unsigned texture_ = 0;
+  std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
+  std::string rendererName_;
   int textureWidth_ = 0, textureHeight_ = 0;
   std::deque<LiveEvent> events_;
   std::pair<int, int> reported_{0, 0};

@@ -1,43 +1,59 @@
-// What the live player draws with Dear ImGui on the window's GL context: the picture, the
-// toolkit's visible windows (the plug-in's settings window) with their controls, the list of
-// shortcuts and the player's notices. The toolkit keeps the windows and their controls; this
-// draws them as they are each frame and sends every click back through the platform, so the
-// plug-in's own handler decides what a click does.
+// What the live player draws with Dear ImGui over the picture: the toolkit's visible windows
+// (the plug-in's settings window) with their controls, the list of shortcuts and the player's
+// notices. The toolkit keeps the windows and their controls; this draws them as they are each
+// frame and sends every click back through the platform, so the plug-in's own handler decides
+// what a click does. ImGui's triangles go to the window's SDL renderer, whichever it is (a
+// GPU's, or SDL's own software renderer).
 #include "live_p.h"
 
 #include <imgui.h>
-#include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
-#include <SDL_opengl.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
 
 namespace lumetra {
 
-Overlay::Overlay(SDL_Window* window, void* glContext, bool captureMode) : captureMode_(captureMode) {
+Overlay::Overlay(SDL_Window* window, SDL_Renderer* renderer, bool captureMode)
+    : window_(window), renderer_(renderer), captureMode_(captureMode) {
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
   // Nothing is saved between runs: no imgui.ini, no log file.
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
+  io.BackendRendererName = "lumetra_sdl_renderer";
+  // Indices are 16 bits; a long draw list goes on at a vertex offset, which render() honours.
+  io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
   ImGui::StyleColorsDark();
   ImGui::GetStyle().WindowRounding = 4.0f;
-  if (!ImGui_ImplSDL2_InitForOpenGL(window, glContext) || !ImGui_ImplOpenGL3_Init("#version 130")) {
+  if (!ImGui_ImplSDL2_InitForSDLRenderer(window)) {
     ImGui::DestroyContext();
-    throw HostError("cannot draw the settings window (OpenGL 3.0 shaders refused); install the system's OpenGL drivers (Mesa)");
+    throw HostError("cannot take the window's input for the settings window");
   }
+  // The font atlas: ImGui's glyphs as an RGBA texture, blended over the picture.
+  unsigned char* pixels = nullptr;
+  int width = 0, height = 0;
+  io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+  font_ = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STATIC, width, height);
+  if (!font_ || SDL_UpdateTexture(font_, nullptr, pixels, width * 4) != 0) {
+    if (font_) SDL_DestroyTexture(font_);
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext();
+    throw HostError(std::string("cannot make the settings window's font: ") + SDL_GetError());
+  }
+  SDL_SetTextureBlendMode(font_, SDL_BLENDMODE_BLEND);
+  io.Fonts->SetTexID(static_cast<ImTextureID>(font_));
   const char* trace = std::getenv("LUMETRA_TRACE_OVERLAY");
   trace_ = trace && *trace && *trace != '0';
 }
 
 Overlay::~Overlay() {
-  ImGui_ImplOpenGL3_Shutdown();
   ImGui_ImplSDL2_Shutdown();
   ImGui::DestroyContext();
+  SDL_DestroyTexture(font_);
 }
 
 bool Overlay::processEvent(const SDL_Event& event) {
@@ -47,17 +63,19 @@ bool Overlay::processEvent(const SDL_Event& event) {
   return mouse && ImGui::GetIO().WantCaptureMouse;
 }
 
-void Overlay::draw(unsigned texture, const LiveStatus& status) {
-  ImGui_ImplOpenGL3_NewFrame();
+void Overlay::draw(const LiveStatus& status) {
   ImGui_ImplSDL2_NewFrame();
+  ImGuiIO& io = ImGui::GetIO();
+  // ImGui works in the window's units; the renderer's output may have more pixels (a HiDPI
+  // display), and the triangles are scaled to them.
+  int windowW = 0, windowH = 0, pixelsW = 0, pixelsH = 0;
+  SDL_GetWindowSize(window_, &windowW, &windowH);
+  SDL_GetRendererOutputSize(renderer_, &pixelsW, &pixelsH);
+  if (windowW > 0 && windowH > 0) {
+    io.DisplaySize = ImVec2(static_cast<float>(windowW), static_cast<float>(windowH));
+    io.DisplayFramebufferScale = ImVec2(static_cast<float>(pixelsW) / windowW, static_cast<float>(pixelsH) / windowH);
+  }
   ImGui::NewFrame();
-  const ImGuiIO& io = ImGui::GetIO();
-  // The picture is opaque and covers the window: drawn without blending it is a plain copy,
-  // which spares a GL that draws in software (llvmpipe) reading every pixel back.
-  ImDrawList* back = ImGui::GetBackgroundDrawList();
-  back->AddCallback([](const ImDrawList*, const ImDrawCmd*) { glDisable(GL_BLEND); }, nullptr);
-  back->AddImage(reinterpret_cast<ImTextureID>(static_cast<std::uintptr_t>(texture)), ImVec2(0, 0), io.DisplaySize);
-  back->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
   drawToolkitWindows();
   if (status.help) drawHelp();
   ImDrawList* front = ImGui::GetForegroundDrawList();
@@ -71,15 +89,45 @@ void Overlay::draw(unsigned texture, const LiveStatus& status) {
     front->AddText(ImVec2(12, 12), IM_COL32(255, 255, 120, 255), status.stats.c_str());
   }
   ImGui::Render();
-  glViewport(0, 0, static_cast<int>(io.DisplaySize.x * io.DisplayFramebufferScale.x),
-             static_cast<int>(io.DisplaySize.y * io.DisplayFramebufferScale.y));
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+  render(ImGui::GetDrawData());
 
   // The hits go out after the frame: a handler may hide the window being drawn.
   for (void* control : clicks_) LumetraClickControl(static_cast<ControlRef>(control));
   clicks_.clear();
+}
+
+// ImGui's draw lists as SDL geometry: each command is a run of indexed triangles with one
+// texture (the font atlas) and one clip rectangle, both in the window's units, which the
+// renderer's scale turns into pixels.
+void Overlay::render(const ImDrawData* data) {
+  if (!data || data->CmdListsCount == 0) return;
+  const ImVec2 scale = data->FramebufferScale;
+  SDL_RenderSetScale(renderer_, scale.x, scale.y);
+  const ImVec2 origin = data->DisplayPos;
+  for (int n = 0; n < data->CmdListsCount; ++n) {
+    const ImDrawList* list = data->CmdLists[n];
+    const ImDrawVert* vertices = list->VtxBuffer.Data;
+    const ImDrawIdx* indices = list->IdxBuffer.Data;
+    for (const ImDrawCmd& cmd : list->CmdBuffer) {
+      if (cmd.UserCallback) {
+        if (cmd.UserCallback != ImDrawCallback_ResetRenderState) cmd.UserCallback(list, &cmd);
+        continue;
+      }
+      const float left = std::max(cmd.ClipRect.x - origin.x, 0.0f), top = std::max(cmd.ClipRect.y - origin.y, 0.0f);
+      const float right = cmd.ClipRect.z - origin.x, bottom = cmd.ClipRect.w - origin.y;
+      if (right <= left || bottom <= top) continue;
+      const SDL_Rect clip{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                          static_cast<int>(bottom - top)};
+      SDL_RenderSetClipRect(renderer_, &clip);
+      const ImDrawVert* first = vertices + cmd.VtxOffset;
+      SDL_RenderGeometryRaw(renderer_, static_cast<SDL_Texture*>(cmd.GetTexID()), &first->pos.x, sizeof(ImDrawVert),
+                            reinterpret_cast<const SDL_Color*>(&first->col), sizeof(ImDrawVert), &first->uv.x,
+                            sizeof(ImDrawVert), list->VtxBuffer.Size - static_cast<int>(cmd.VtxOffset),
+                            indices + cmd.IdxOffset, static_cast<int>(cmd.ElemCount), sizeof(ImDrawIdx));
+    }
+  }
+  SDL_RenderSetClipRect(renderer_, nullptr);
+  SDL_RenderSetScale(renderer_, 1.0f, 1.0f);
 }
 
 // Each visible window at its own size, first placed in the middle of the picture and then

@@ -1,13 +1,27 @@
-// The live player's window: an SDL2 window with a GL context, its events sorted into what
+// The live player's window: an SDL2 window with an SDL renderer, its events sorted into what
 // the loop acts on, and the picture shown through one texture updated in place each frame.
 #include "live_p.h"
-
-#include <SDL_opengl.h>
 
 #include <chrono>
 #include <cstring>
 
 namespace lumetra {
+
+namespace {
+
+// Whether the renderer draws with a GL that runs on the processor (Mesa's llvmpipe and
+// softpipe, as under Xvfb or in a virtual machine without a GPU driver). Its context is
+// current on this thread once the renderer exists.
+bool drawsWithSoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const auto* name = getString ? reinterpret_cast<const char*>(getString(0x1F01 /* GL_RENDERER */)) : nullptr;
+  return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") || std::strstr(name, "Software"));
+}
+
+}  // namespace
 
 SdlScreen::SdlScreen(const std::string& title, int width, int height, bool fullscreen, int minWidth, int minHeight,
                      bool captureMode)
@@ -18,41 +32,40 @@ SdlScreen::SdlScreen(const std::string& title, int width, int height, bool fulls
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
   if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) && !(asked && *asked))
     throw HostError("no display to open a window on; run lumetra on a desktop (or set DISPLAY)");
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   // Fullscreen is borderless on the desktop's own mode: switching is instant and other
   // windows (the settings of the sound system, say) stay reachable.
-  const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI |
-                       (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  const Uint32 flags =
+      SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   window_.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags));
   if (!window_) throw HostError(std::string("cannot open a window: ") + SDL_GetError() + "; run lumetra on a desktop (or set DISPLAY)");
   SDL_SetWindowMinimumSize(window_.get(), std::max(minWidth, 1), std::max(minHeight, 1));
-  context_.reset(SDL_GL_CreateContext(window_.get()));
-  if (!context_)
-    throw HostError(std::string("cannot draw in the window (no OpenGL 3.0): ") + SDL_GetError() +
-                    "; install the system's OpenGL drivers (Mesa)");
-  // Waiting for the display's refresh keeps the scope from tearing; the loop paces itself
-  // by the sound anyway, so a display without it changes nothing else.
-  SDL_GL_SetSwapInterval(1);
-  overlay_ = std::make_unique<Overlay>(window_.get(), context_.get(), captureMode);
-  glGenTextures(1, &texture_);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  // SDL's first choice of renderer is the GPU's, with presents synchronised to the display's
+  // refresh so that the scope does not tear (the loop paces itself by the sound anyway).
+  // A GL that draws on the processor spends most of a frame uploading and drawing one
+  // full-window texture; SDL's own software renderer copies the picture into the window's
+  // shared-memory image instead, several times faster, and is used in its place (its window
+  // image then goes to the display directly, not through GL again). A renderer asked for by
+  // name (SDL_RENDER_DRIVER) is kept as it is.
+  renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_PRESENTVSYNC));
+  const char* askedRenderer = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (renderer_ && !(askedRenderer && *askedRenderer) && drawsWithSoftwareGl(renderer_.get())) {
+    renderer_.reset();
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
+  }
+  if (!renderer_) throw HostError(std::string("cannot draw in the window: ") + SDL_GetError());
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer_.get(), &info) == 0 && info.name) rendererName_ = info.name;
+  overlay_ = std::make_unique<Overlay>(window_.get(), renderer_.get(), captureMode);
   reported_ = pixelSize();
   beeps_ = LumetraBeepCount();
 }
 
-SdlScreen::~SdlScreen() {
-  if (texture_) glDeleteTextures(1, &texture_);
-}
+SdlScreen::~SdlScreen() = default;
 
 std::pair<int, int> SdlScreen::pixelSize() {
   int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_.get(), &w, &h);
+  SDL_GetRendererOutputSize(renderer_.get(), &w, &h);
   return {std::max(w, 1), std::max(h, 1)};
 }
 
@@ -140,25 +153,22 @@ void SdlScreen::translate(const SDL_Event& e) {
 }
 
 void SdlScreen::present(const FrameBuffer& frame, const LiveStatus& status) {
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  // Each pixel is the word 0x00RRGGBB, in memory B, G, R, 0; the top byte is not alpha.
+  // Each pixel is the word 0x00RRGGBB, which is SDL's RGB888: the upload is a plain copy, and
+  // so is the copy to a window image of the same format.
   if (frame.width() != textureWidth_ || frame.height() != textureHeight_) {
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, frame.width(), frame.height(), 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 frame.pixels().data());
+    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, frame.width(),
+                                     frame.height()));
+    if (!texture_) throw HostError(std::string("cannot show a picture of this size: ") + SDL_GetError());
+    SDL_SetTextureBlendMode(texture_.get(), SDL_BLENDMODE_NONE);
     textureWidth_ = frame.width();
     textureHeight_ = frame.height();
-  } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame.width(), frame.height(), GL_BGRA, GL_UNSIGNED_BYTE,
-                    frame.pixels().data());
   }
-  overlay_->draw(texture_, status);
-  // The drawing is queued; the swap waits for it and, with the refresh synchronised, for the
-  // display. glFinish first splits the two, so that only the wait counts as waiting.
-  glFinish();
+  SDL_UpdateTexture(texture_.get(), nullptr, frame.pixels().data(), frame.width() * 4);
+  // The picture covers the whole window, so nothing needs clearing first.
+  SDL_RenderCopy(renderer_.get(), texture_.get(), nullptr, nullptr);
+  overlay_->draw(status);
   const std::int64_t beforeSwap = now();
-  SDL_GL_SwapWindow(window_.get());
+  SDL_RenderPresent(renderer_.get());
   swapWait_ = now() - beforeSwap;
   // SysBeep only records the request; the sound is made here.
   if (const long beeps = LumetraBeepCount(); beeps != beeps_) {

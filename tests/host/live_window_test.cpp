@@ -280,6 +280,38 @@ TEST_F(LiveWindow, PlayKeysSettingsAndQuit) {
   EXPECT_EQ(*status, 0) << log();
 }
 
+// A window made larger is filled by a picture of its new size, and --stats says so, naming
+// what draws the window: an X server without a GPU gets SDL's software renderer, not a GL
+// that would draw on the processor.
+TEST_F(LiveWindow, ResizedWindowIsFilledAndStatsNameTheDrawer) {
+  Child player({LUMETRA_PROGRAM, "demo", "--play", "--stats", "--size", "640x360"},
+               {"DISPLAY=" + server_->display(), "SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"},
+               (dir_ / "lumetra.log").string());
+  const auto found = run(x("timeout 20 xdotool search --sync --onlyvisible --name '^Lumetra'"));
+  ASSERT_EQ(found.status, 0) << "no window appeared\n" << log();
+  const std::string window = found.output.substr(0, found.output.find('\n'));
+  sleepMs(500);
+  const auto resize = run(x("xdotool windowsize --sync " + window + " 800 450"));
+  ASSERT_EQ(resize.status, 0) << resize.output;
+  sleepMs(1800);
+  const Grab big = grab(window, 800, 450);
+  // The scope reaches into the part of the window that the first size did not have.
+  int outside = 0;
+  for (int y = 0; y < big.height; ++y)
+    for (int x = 0; x < big.width; ++x) {
+      const auto* p = &big.rgb[(static_cast<std::size_t>(y) * big.width + x) * 3];
+      outside += (x >= 640 || y >= 360) && p[1] > 100 && p[0] < 100 && p[2] < 100;
+    }
+  EXPECT_GT(outside, 20) << "the picture does not fill the resized window\n" << log();
+  const std::string text = log();
+  EXPECT_NE(text.find("lumetra: 800x450  "), std::string::npos) << "no frame time at the new size\n" << text;
+  EXPECT_NE(text.find("(software)"), std::string::npos) << "the window is not drawn by SDL's software renderer\n" << text;
+  run(x("xdotool key --window " + window + " q"));
+  const auto status = player.wait(15000);
+  ASSERT_TRUE(status.has_value()) << "Q did not quit\n" << log();
+  EXPECT_EQ(*status, 0) << log();
+}
+
 // What goes wrong before a window can be shown: one line saying what and what to do, and
 // the exit status of the command line.
 TEST(LiveCommands, ErrorsAreOneLine) {
