@@ -167,6 +167,10 @@ void SdlScreen::present(const FrameBuffer& frame, const LiveStatus& status) {
   // The picture covers the whole window, so nothing needs clearing first.
   SDL_RenderCopy(renderer_.get(), texture_.get(), nullptr, nullptr);
   overlay_->draw(status);
+  // SDL queues the drawing until the present; flushing it first keeps the drawing (the copy
+  // and the overlay, on the processor with the software renderer) in the frame time and
+  // leaves only the hand-over to the display in the present's.
+  SDL_RenderFlush(renderer_.get());
   const std::int64_t beforeSwap = now();
   SDL_RenderPresent(renderer_.get());
   swapWait_ = now() - beforeSwap;
