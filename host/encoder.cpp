@@ -162,13 +162,18 @@ class VideoSink final : public FrameSink {
     v->color_trc = AVCOL_TRC_BT709;
     v->color_range = AVCOL_RANGE_MPEG;
     if (out_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    // veryfast keeps renders quick; crf 20 keeps the thin scope lines clean. The encoder's
-    // pictures are most of a render's memory: each frame thread and each look-ahead frame
-    // holds several copies of a frame, so both are kept short (at 1280x720 on two cores a
-    // render stays near 115 MB instead of 155; the pictures are the same size either way).
+    // veryfast keeps renders quick; crf 20 keeps the thin scope lines clean. Three of the
+    // preset's choices are changed for pictures of thin lines on black, where they cost time
+    // and buy nothing: the B-frame pattern is fixed and scene cuts are not looked for (a scope
+    // has no cuts; together they spare most of the look-ahead's analysis), and sub-pixel
+    // motion search stops at its first level (lines that jump from frame to frame gain
+    // nothing from finer steps). On a 720p scope render the encoder takes about a third less
+    // time for files of the same size and quality (28.6 dB PSNR against the frames either
+    // way). The encoder's pictures are most of a render's memory: each frame thread and each
+    // look-ahead frame holds several copies of a frame, so both are kept short.
     av_opt_set(v->priv_data, "preset", "veryfast", 0);
     av_opt_set(v->priv_data, "crf", "20", 0);
-    av_opt_set(v->priv_data, "x264-params", "rc-lookahead=5:sync-lookahead=0", 0);
+    av_opt_set(v->priv_data, "x264-params", "rc-lookahead=3:sync-lookahead=0:b-adapt=0:scenecut=0:subme=1", 0);
     v->thread_count = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     int r = avcodec_open2(v, h264, nullptr);
     if (r < 0)
@@ -197,12 +202,6 @@ class VideoSink final : public FrameSink {
     audioStream_->time_base = a->time_base;
     audioFrameSize_ = a->frame_size > 0 ? a->frame_size : 1024;
 
-    scaler_.reset(sws_getContext(format.width, format.height, AV_PIX_FMT_0RGB32, format.width, format.height,
-                                 AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler_) throw HostError("the colour conversion for H.264 cannot be set up");
-    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1, sws_getCoefficients(SWS_CS_ITU709),
-                             0, 0, 1 << 16, 1 << 16);
-
     frame_.reset(av_frame_alloc());
     frame_->format = AV_PIX_FMT_YUV420P;
     frame_->width = format.width;
@@ -219,10 +218,12 @@ class VideoSink final : public FrameSink {
   }
 
   void writeFrame(std::span<const std::uint32_t> pixels) override {
+    if (pixels.size() != static_cast<std::size_t>(format_.width) * static_cast<std::size_t>(format_.height))
+      throw HostError("a frame of the wrong size reached the H.264 encoder");
     if (av_frame_make_writable(frame_.get()) < 0) throw HostError("out of memory while encoding");
-    const std::uint8_t* src[1] = {reinterpret_cast<const std::uint8_t*>(pixels.data())};
-    const int stride[1] = {format_.width * 4};
-    sws_scale(scaler_.get(), src, stride, 0, format_.height, frame_->data, frame_->linesize);
+    toYuv420(pixels, format_.width, format_.height,
+             YuvPlanes{frame_->data[0], frame_->data[1], frame_->data[2], frame_->linesize[0], frame_->linesize[1],
+                       frame_->linesize[2]});
     frame_->pts = nextPts_++;
     encode(video_.get(), videoStream_, frame_.get());
   }
@@ -303,7 +304,6 @@ class VideoSink final : public FrameSink {
   CodecContext video_, audio_;
   AVStream* videoStream_ = nullptr;
   AVStream* audioStream_ = nullptr;
-  Scaler scaler_;
   Frame frame_;
   Packet packet_{av_packet_alloc()};
   std::int64_t nextPts_ = 0, audioPts_ = 0;

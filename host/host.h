@@ -417,6 +417,22 @@ void writePng(const std::filesystem::path& file, std::span<const std::uint32_t> 
 // Reads an 8-bit RGB or RGBA PNG back as 0x00RRGGBB words; for tests and tools.
 std::optional<std::vector<std::uint32_t>> readPng(const std::filesystem::path& file, int& width, int& height);
 
+// One picture in 8-bit YUV 4:2:0: a plane of width x height luma samples and two planes of
+// ceil(width/2) x ceil(height/2) chroma samples, each row `stride` bytes from the last.
+struct YuvPlanes {
+  std::uint8_t* y;
+  std::uint8_t* u;
+  std::uint8_t* v;
+  int yStride, uStride, vStride;
+};
+
+// The words 0x00RRGGBB (rows of `width`, no gaps) as BT.709 YUV in the limited range, the
+// colours the H.264 files say they carry. Each chroma sample is the mean of its 2x2 block, or
+// of the pixels there are at an odd right or bottom edge. Samples are the exact values of
+// the BT.709 equations rounded to nearest, within one step. `pixels` must hold width x height
+// words; nothing is written otherwise.
+void toYuv420(std::span<const std::uint32_t> pixels, int width, int height, const YuvPlanes& out);
+
 // ---- The commands ------------------------------------------------------------------------
 
 enum class Progress { Auto, Quiet };

@@ -10,7 +10,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -44,16 +43,12 @@ struct PacketFreer {
 struct SwrFreer {
   void operator()(SwrContext* s) const { swr_free(&s); }
 };
-struct SwsFreer {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
 
 using FormatInput = std::unique_ptr<AVFormatContext, FormatInputCloser>;
 using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using Frame = std::unique_ptr<AVFrame, FrameFreer>;
 using Packet = std::unique_ptr<AVPacket, PacketFreer>;
 using Resampler = std::unique_ptr<SwrContext, SwrFreer>;
-using Scaler = std::unique_ptr<SwsContext, SwsFreer>;
 
 }  // namespace lumetra
 
