@@ -623,7 +623,9 @@ class PlaylistTransport final : public LiveTransport {
 // pairs captured: each frame shows the latest sound in.
 class CaptureTransport final : public LiveTransport {
  public:
-  CaptureTransport(SoundInput& in, std::string deviceName);
+  // clock: microseconds on a monotonic clock (the steady clock when empty); position() runs
+  // on it.
+  CaptureTransport(SoundInput& in, std::string deviceName, std::function<std::int64_t()> clock = {});
   ~CaptureTransport() override;
   Pump pump() override;
   std::int64_t position() override;
@@ -643,9 +645,12 @@ class CaptureTransport final : public LiveTransport {
   std::string name_;
   std::unique_ptr<Feed> feed_;
   std::unique_ptr<SampleHistory> history_;
+  std::function<std::int64_t()> clock_;
   std::vector<std::int16_t> scratch_;
   TrackInfoBlock track_{};
   StreamInfoBlock stream_{};
+  // position(): where the shown clock was set and when, and the latest position shown.
+  std::int64_t shownFrom_ = 0, shownAt_ = 0, shown_ = 0;
 };
 
 struct LiveLoopOptions {

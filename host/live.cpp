@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -239,9 +240,19 @@ class CaptureTransport::Feed final : public SampleSource {
   std::vector<std::int16_t> staged;
 };
 
-CaptureTransport::CaptureTransport(SoundInput& in, std::string deviceName)
+namespace {
+constexpr std::int64_t kCaptureCushion = 1024;     // pairs, 23 ms
+constexpr std::int64_t kCaptureMostBehind = 4096;  // pairs, 93 ms: more than any burst
+}  // namespace
+
+CaptureTransport::CaptureTransport(SoundInput& in, std::string deviceName, std::function<std::int64_t()> clock)
     : in_(in), name_(std::move(deviceName)), feed_(std::make_unique<Feed>()),
-      history_(std::make_unique<SampleHistory>(*feed_)), scratch_(8192 * kChannels) {
+      history_(std::make_unique<SampleHistory>(*feed_)), clock_(std::move(clock)), scratch_(8192 * kChannels) {
+  if (!clock_)
+    clock_ = [] {
+      return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    };
   feed_->staged.reserve(scratch_.size());
   fillTrackInfo(track_, name_, std::string(), std::nullopt, 1, 1);
   fillStreamInfo(stream_, "44100 Hz stereo, captured from " + name_);
@@ -256,11 +267,31 @@ LiveTransport::Pump CaptureTransport::pump() {
     feed_->staged.insert(feed_->staged.end(), scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(pairs * kChannels));
     history_->fill(history_->available() + static_cast<std::int64_t>(feed_->staged.size() / kChannels));
   }
-  history_->dropBefore(history_->available() - kAnalysisWindow);
+  // position() may be behind what has arrived; the window that ends there is kept.
+  history_->dropBefore(history_->available() - kCaptureMostBehind - kAnalysisWindow);
   return Pump::Going;
 }
 
-std::int64_t CaptureTransport::position() { return history_->available(); }
+// Captured sound comes in bursts, the sound server's blocks of 5 to 40 ms, unevenly. Shown
+// as it arrives, the picture would move in steps at the bursts' rate (43 a second for blocks
+// of 1024 pairs) whatever the frame rate. The position shown runs on the clock at the sound's
+// rate instead, kCaptureCushion behind what has arrived, so that uneven bursts do not stop
+// it. When it gets ahead of what has arrived, or more than kCaptureMostBehind behind (a
+// stall, the device's clock drifting from ours), it is set a cushion behind again; it never
+// goes back, so after getting ahead the picture holds still until the clock has caught up.
+std::int64_t CaptureTransport::position() {
+  const std::int64_t arrived = history_->available();
+  const std::int64_t now = clock_();
+  std::int64_t running = shownFrom_ + (now - shownAt_) * kSampleRate / 1'000'000;
+  if (running > arrived || arrived - running > kCaptureMostBehind) {
+    shownFrom_ = std::max<std::int64_t>(arrived - kCaptureCushion, 0);
+    shownAt_ = now;
+    running = shownFrom_;
+  }
+  shown_ = std::max(running, shown_);
+  return shown_;
+}
+
 void CaptureTransport::setPaused(bool paused) { in_.setPaused(paused); }
 bool CaptureTransport::restart() {
   in_.setPaused(false);

@@ -75,7 +75,8 @@ std::int64_t SdlScreen::now() {
 
 void SdlScreen::waitUntil(std::int64_t micros) {
   // Wakes early for an event, so that keys are answered at once.
-  const std::int64_t ms = (micros - now()) / 1000;
+  // Rounded up: a wait of less than a millisecond is a millisecond, not a busy loop.
+  const std::int64_t ms = (micros - now() + 999) / 1000;
   if (ms > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<std::int64_t>(ms, 1000)));
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <thread>
 
 using namespace lumetra;
@@ -133,3 +134,57 @@ TEST(LiveCapture, FramesShowTheCapturedSoundAtTheFrameClock) {
 }
 
 }  // namespace
+
+namespace {
+
+// A capture device that hands over what it has captured in bursts of `burst` pairs, each as
+// soon as the test's clock has reached the time its last pair was heard.
+class BurstyInput final : public SoundInput {
+ public:
+  BurstyInput(const std::int64_t& now, std::int64_t burst) : now_(now), burst_(burst) {}
+  std::size_t read(std::span<std::int16_t> out) override {
+    const std::int64_t heard = now_ * kSampleRate / 1'000'000;
+    const std::int64_t due = heard / burst_ * burst_;
+    const auto pairs = static_cast<std::size_t>(std::min<std::int64_t>(due - given_, static_cast<std::int64_t>(out.size() / 2)));
+    for (std::size_t i = 0; i < pairs; ++i) out[2 * i] = out[2 * i + 1] = static_cast<std::int16_t>((given_ + i) & 0x7FFF);
+    given_ += static_cast<std::int64_t>(pairs);
+    return pairs;
+  }
+  void setPaused(bool) override {}
+
+ private:
+  const std::int64_t& now_;
+  std::int64_t burst_, given_ = 0;
+};
+
+}  // namespace
+
+// Sound servers deliver captured sound in uneven bursts of 5 to 40 ms. The position shown
+// must still reach every frame of 60 a second, never pass what has arrived, never go back,
+// and keep the samples of its window.
+TEST(LiveCapture, PositionRunsAtTheFrameRateOverBursts) {
+  for (const std::int64_t burst : {256, 1024, 1764}) {
+    std::int64_t now = 0;
+    BurstyInput in(now, burst);
+    CaptureTransport capture(in, "bursts", [&now] { return now; });
+    const FrameClock clock(kSampleRate, 60);
+    std::set<std::int64_t> frames;
+    std::int64_t last = 0;
+    // The loop wakes about once a millisecond; the first 0.2 s let the position settle.
+    for (now = 0; now <= 2'000'000; now += 1000) {
+      capture.pump();
+      const std::int64_t shown = capture.position();
+      const std::int64_t arrived = capture.history().available();
+      ASSERT_LE(shown, arrived) << "burst " << burst << " at " << now << " us";
+      ASSERT_GE(shown, last) << "burst " << burst << " at " << now << " us";
+      last = shown;
+      if (now < 200'000) continue;
+      ASSERT_LE(arrived - shown, 4096) << "burst " << burst << ": the picture is more than 93 ms late";
+      ASSERT_EQ(capture.history().range(shown - kAnalysisWindow, shown).size(), std::size_t(2 * kAnalysisWindow))
+          << "burst " << burst << ": the window that ends at the position was dropped";
+      frames.insert(clock.frameAt(shown));
+    }
+    // 1.8 s hold 108 frames; shown as the bursts arrive, 1024 pairs would give 77, 1764 45.
+    EXPECT_GE(frames.size(), 104u) << "burst " << burst;
+  }
+}
