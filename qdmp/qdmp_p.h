@@ -58,6 +58,9 @@ extern int gVectorLevel;
 // at p): a run of pixels of 1, 2 or 4 bytes whose first pixel starts at p, every pixel value
 // replicated to 4 bytes. Picks the vector variant of gVectorLevel. (runs.cpp)
 void FillBytes(UInt8* p, size_t n, UInt32 pattern);
+// Fills longer than this take a loop of vector stores rather than the string store or memset,
+// which some processors run at the memory's speed once a run outgrows a core's cache.
+inline constexpr size_t kStringStoreUpTo = size_t{2} << 20;
 
 // The 4-byte pattern of a run of one pixel value.
 template <typename Pixel>

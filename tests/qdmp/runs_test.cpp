@@ -68,6 +68,23 @@ TEST(Runs, EveryLengthAndOffsetStoresThePatternAndNothingElse) {
   gVectorLevel = saved;
 }
 
+// Around the length where long fills leave the string store and memset for the vector loop,
+// at a few start offsets: multi-byte patterns on every path, single bytes too.
+TEST(Runs, FillsAroundTheLongRunLength) {
+  const int saved = gVectorLevel;
+  const size_t lengths[] = {kStringStoreUpTo - 1, kStringStoreUpTo, kStringStoreUpTo + 1, kStringStoreUpTo + 4097};
+  const size_t offsets[] = {0, 1, 2, 3, 31, 63, 67};
+  GuardedBuffer buffer(67 + kStringStoreUpTo + 4097);
+  for (const Level& level : Levels()) {
+    gVectorLevel = level.level;
+    for (UInt32 pattern : {0x00336699u, 0x99999998u, 0x00000000u, 0x5A5A5A5Au})
+      for (size_t n : lengths)
+        for (size_t at : offsets)
+          ASSERT_EQ(FillAndCheck(buffer, at, n, pattern), "") << level.name << ", offset " << at << ", length " << n;
+  }
+  gVectorLevel = saved;
+}
+
 TEST(Runs, ASingleByteValueFillsLikeMemset) {
   for (UInt32 pattern : {0x00000000u, 0xFFFFFFFFu, 0x5A5A5A5Au})
     for (size_t n : {size_t{0}, size_t{1}, size_t{33}, size_t{5000}}) AllOffsets(n, pattern, "memset");
