@@ -126,7 +126,7 @@ OSStatus PlayerHandleMacOSEvent(void* appCookie, ITAppProcPtr appProc, const Eve
   HostCallBlock block;
   MemClear(&block, sizeof block);
   block.u.handleEventMessage.event = event;
-  const OSStatus status = ITCallApplication(appCookie, appProc, kPlayerHandleMacOSEventMessage, &block);
+  const OSStatus status = ITCallApplication(appCookie, appProc, kPlayerHandleEventMessage, &block);
   if (handled) *handled = block.u.handleEventMessage.handled;
   return status;
 }

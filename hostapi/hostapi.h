@@ -69,7 +69,7 @@ enum {
   kPlayerRegisterVisualPluginMessage = LUMETRA_FOURCC('r', 'v', 'i', 's'),
   kPlayerRegisterDevicePluginMessage = LUMETRA_FOURCC('r', 'd', 'e', 'v'),
   kPlayerSetDeviceSerialNumberMessage = LUMETRA_FOURCC('d', 'v', 's', 'n'),
-  kPlayerHandleMacOSEventMessage = LUMETRA_FOURCC('e', 'v', 'n', 't'),
+  kPlayerHandleEventMessage = LUMETRA_FOURCC('e', 'v', 'n', 't'),
   kPlayerGetPluginFileSpecMessage = LUMETRA_FOURCC('p', 's', 'p', 'c')
 };
 
@@ -412,6 +412,8 @@ LUMETRA_EXPORT OSStatus PlayerUnregisterPlugin(void* appCookie, ITAppProcPtr app
 LUMETRA_EXPORT OSStatus PlayerRegisterVisualPlugin(void* appCookie, ITAppProcPtr appProc, HostCallBlock* block);
 LUMETRA_EXPORT OSStatus PlayerRegisterDevicePlugin(void* appCookie, ITAppProcPtr appProc, HostCallBlock* block);
 LUMETRA_EXPORT OSStatus PlayerSetDeviceSerialNumber(void* appCookie, ITAppProcPtr appProc, UInt32 serialNumber);
+// Hands the host an event record ('evnt'). Its exported name is the one plug-ins are built
+// against, so it keeps it.
 LUMETRA_EXPORT OSStatus PlayerHandleMacOSEvent(void* appCookie, ITAppProcPtr appProc, const EventRecord* event,
                                                Boolean* handled);
 LUMETRA_EXPORT OSStatus PlayerGetPluginFileSpec(void* appCookie, ITAppProcPtr appProc, FSSpec* fileSpec);

@@ -17,7 +17,7 @@ const OSType kSelectors[] = {
     kPlayerSetPluginDataMessage,      kPlayerGetPluginNamedDataMessage,   kPlayerSetPluginNamedDataMessage,
     kPlayerIdleMessage,               kPlayerShowAboutMessage,            kPlayerOpenURLMessage,
     kPlayerUnregisterPluginMessage,   kPlayerRegisterVisualPluginMessage, kPlayerRegisterDevicePluginMessage,
-    kPlayerSetDeviceSerialNumberMessage, kPlayerHandleMacOSEventMessage,  kPlayerGetPluginFileSpecMessage,
+    kPlayerSetDeviceSerialNumberMessage, kPlayerHandleEventMessage,  kPlayerGetPluginFileSpecMessage,
 };
 
 struct Row {

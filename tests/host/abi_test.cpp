@@ -2,6 +2,7 @@
 // and scripted input, recorded by a wrapper around the handler and checked against the order
 // of codes a player sends; and the bundle's answers to what the host asks of it.
 #include "host.h"
+#include "hosttest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,12 @@ using namespace lumetra;
 
 namespace {
 
-std::string code(OSType t) {
-  std::string s;
-  for (int shift = 24; shift >= 0; shift -= 8) s += static_cast<char>((t >> shift) & 0xFF);
-  return s;
-}
-
 struct Recorder {
   std::vector<std::string> codes;
   std::vector<OSStatus> statuses;
   MessageObserver observer() {
     return [this](OSType m, OSStatus s) {
-      codes.push_back(code(m));
+      codes.push_back(hosttest::fourcc(m));
       statuses.push_back(s);
     };
   }

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <fstream>
 #include <vector>
@@ -73,6 +75,38 @@ inline bool makeSound(const std::filesystem::path& file, const std::string& sour
   const auto r = run("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i " + quote(source) + " " + args + " " +
                      quote(file.string()));
   return r.status == 0;
+}
+
+// A message code as its four characters, 'vrnd' as "vrnd".
+inline std::string fourcc(std::uint32_t code) {
+  std::string s;
+  for (int shift = 24; shift >= 0; shift -= 8) s += static_cast<char>((code >> shift) & 0xFF);
+  return s;
+}
+
+// A 16-bit 44.1 kHz stereo WAV of `pairs` pairs; sample(i, channel) gives pair i's samples.
+inline void writeWav(const std::filesystem::path& file, std::int64_t pairs,
+                     const std::function<std::int16_t(std::int64_t, int)>& sample) {
+  std::ofstream out(file, std::ios::binary);
+  const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  const auto bytes = static_cast<std::uint32_t>(pairs * 4);
+  out.write("RIFF", 4);
+  u32(36 + bytes);
+  out.write("WAVEfmt ", 8);
+  u32(16);     // format chunk size
+  u16(1);      // PCM
+  u16(2);      // channels
+  u32(44100);  // rate
+  u32(44100 * 4);
+  u16(4);      // bytes a pair
+  u16(16);     // bits a sample
+  out.write("data", 4);
+  u32(bytes);
+  for (std::int64_t i = 0; i < pairs; ++i) {
+    u16(static_cast<std::uint16_t>(sample(i, 0)));
+    u16(static_cast<std::uint16_t>(sample(i, 1)));
+  }
 }
 
 }  // namespace hosttest

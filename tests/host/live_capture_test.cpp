@@ -16,12 +16,6 @@ using namespace lumetra;
 
 namespace {
 
-std::string code(OSType t) {
-  std::string s;
-  for (int shift = 24; shift >= 0; shift -= 8) s += static_cast<char>((t >> shift) & 0xFF);
-  return s;
-}
-
 struct Frame {
   UInt32 timeStamp;
   RenderData data;
@@ -31,7 +25,7 @@ std::vector<Frame>* gFrames = nullptr;
 std::vector<std::string>* gCodes = nullptr;
 
 OSStatus recordingHandler(OSType message, VisualMessageBlock* block, void* refCon) {
-  if (gCodes) gCodes->push_back(code(message));
+  if (gCodes) gCodes->push_back(hosttest::fourcc(message));
   if (gFrames && block && message == kVisualPluginRenderMessage && block->u.renderMessage.renderData)
     gFrames->push_back({block->u.renderMessage.timeStampID, *block->u.renderMessage.renderData});
   return gRealHandler(message, block, refCon);

@@ -17,12 +17,6 @@ using namespace lumetra;
 
 namespace {
 
-std::string code(OSType t) {
-  std::string s;
-  for (int shift = 24; shift >= 0; shift -= 8) s += static_cast<char>((t >> shift) & 0xFF);
-  return s;
-}
-
 // ---- The recording wrapper ---------------------------------------------------------------
 
 struct Message {
@@ -39,7 +33,7 @@ std::vector<Message>* gLog = nullptr;
 
 OSStatus recordingHandler(OSType message, VisualMessageBlock* block, void* refCon) {
   Message m;
-  m.code = code(message);
+  m.code = hosttest::fourcc(message);
   if (block && message == kVisualPluginRenderMessage) m.timeStamp = block->u.renderMessage.timeStampID;
   if (block && (message == kVisualPluginShowWindowMessage || message == kVisualPluginSetWindowMessage))
     m.rect = block->u.showWindowMessage.drawRect;
@@ -173,26 +167,7 @@ std::int16_t figure(std::int64_t i, int channel) {
 
 // A 16-bit stereo WAV of `pairs` pairs of the figure from pair `first` on.
 void writeWav(const std::filesystem::path& file, std::int64_t pairs, std::int64_t first = 0) {
-  std::ofstream out(file, std::ios::binary);
-  const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  const auto bytes = static_cast<std::uint32_t>(pairs * 4);
-  out.write("RIFF", 4);
-  u32(36 + bytes);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(bytes);
-  for (std::int64_t i = first; i < first + pairs; ++i) {
-    u16(static_cast<std::uint16_t>(figure(i, 0)));
-    u16(static_cast<std::uint16_t>(figure(i, 1)));
-  }
+  hosttest::writeWav(file, pairs, [first](std::int64_t i, int channel) { return figure(first + i, channel); });
 }
 
 // Runs one session of the loop over the real bundle; answers every message it sent.

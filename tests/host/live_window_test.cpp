@@ -130,27 +130,10 @@ class XServer {
 // 30 s of two loud sines whose frequencies have no small common divisor: the figure never
 // comes back to the same picture while the test looks (220 and 331 Hz would repeat every second).
 void writeTone(const std::filesystem::path& file) {
-  const std::int64_t pairs = 30LL * kSampleRate;
-  std::ofstream out(file, std::ios::binary);
-  const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(static_cast<std::uint32_t>(36 + pairs * 4));
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(static_cast<std::uint32_t>(pairs * 4));
-  for (std::int64_t i = 0; i < pairs; ++i) {
+  hosttest::writeWav(file, 30LL * kSampleRate, [](std::int64_t i, int channel) {
     const double t = static_cast<double>(i) / kSampleRate;
-    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(24000 * std::sin(2 * M_PI * 220 * t))));
-    u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(24000 * std::sin(2 * M_PI * 330.37 * t))));
-  }
+    return static_cast<std::int16_t>(24000 * std::sin(2 * M_PI * (channel ? 330.37 : 220) * t));
+  });
 }
 
 struct Grab {

@@ -168,13 +168,13 @@ const WrapperCase kWrappers[] = {
        return WRAPPER(h, PlayerSetDeviceSerialNumber)(h.cookie(), h.hostProc(), 0xCAFEF00D);
      },
      {field(AT(12, u.setDeviceSerialNumberMessage.serialNumber), UInt32{0xCAFEF00D})}, true, std::nullopt},
-    {"HandleMacOSEvent", kPlayerHandleMacOSEventMessage, BlockKind::Own,
+    {"HandleEvent", kPlayerHandleEventMessage, BlockKind::Own,
      [](TestHost& h, Outs& o, HostCallBlock*) {
        return WRAPPER(h, PlayerHandleMacOSEvent)(h.cookie(), h.hostProc(), &gEvent, &o.handled);
      },
      {field(AT(12, u.handleEventMessage.event), &gEvent)}, true,
      ReadBack{AT(16, u.handleEventMessage.handled), 1, 1, [](const Outs& o) { return UInt32{o.handled}; }}},
-    {"HandleMacOSEvent_NullOut", kPlayerHandleMacOSEventMessage, BlockKind::Own,
+    {"HandleEvent_NullOut", kPlayerHandleEventMessage, BlockKind::Own,
      [](TestHost& h, Outs&, HostCallBlock*) {
        return WRAPPER(h, PlayerHandleMacOSEvent)(h.cookie(), h.hostProc(), &gEvent, nullptr);
      },
